@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Files and folders, POSIX underneath. Attributes use the DOS bits of a ZIP
+// entry's external attributes; date-times are DOS stamps in local time
+// (date in the high 16 bits, time in the low 16).
+
+constexpr uint32_t faReadOnly = 0x01;
+constexpr uint32_t faHidden = 0x02;
+constexpr uint32_t faSysFile = 0x04;
+constexpr uint32_t faVolumeID = 0x08;
+constexpr uint32_t faDirectory = 0x10;
+constexpr uint32_t faArchive = 0x20;
+constexpr uint32_t faInvalid = 0xFFFFFFFF;
+
+// A regular file exists at Name (links followed).
+bool FileExists(const std::string& Name);
+bool DirectoryExists(const std::string& Name);
+// Creates Dir with every missing parent; true when it exists afterwards.
+bool ForceDirectories(const std::string& Dir);
+bool DeleteFile(const std::string& Name);
+// Replaces NewName by OldName atomically (rename(2)).
+bool RenameFile(const std::string& OldName, const std::string& NewName);
+
+// 0x10 for a folder, 0x20 for a file, plus 0x01 when the owner may not write;
+// faInvalid when Name does not exist.
+uint32_t FileGetAttr(const std::string& Name);
+// Applies external attributes: a Unix regular-file mode in the high 16 bits
+// gives its permission bits (& 0777, under the umask); then 0x01 removes every
+// write permission. Without a Unix mode, 0x01 removes write permission and its
+// absence changes nothing. Hidden, system and archive bits have no effect.
+bool FileSetAttr(const std::string& Name, uint32_t Attr);
+
+// A DOS stamp is valid when month is 1-12, day 1 to the month's length,
+// hour <= 23, minute <= 59 and seconds/2 <= 29.
+bool IsValidDosDateTime(uint32_t DosDateTime);
+// The file's last-write time as a DOS stamp, clamped to 1980-2107; -1 for a
+// folder or a missing file.
+int32_t FileGetDate(const std::string& Name);
+// Sets the last-write time; an invalid stamp sets nothing and returns false.
+bool FileSetDate(const std::string& Name, uint32_t DosDateTime);
+bool FileSetDate(int Handle, uint32_t DosDateTime);
+// Conversions between DOS stamps and Unix time, in local time.
+int64_t DosDateTimeToUnixTime(uint32_t DosDateTime);
+uint32_t UnixTimeToDosDateTime(int64_t UnixTime);
+
+// $TMPDIR or /tmp, with a trailing separator.
+std::string TempDirectory();
+// Creates a new, empty, unique file in Dir whose name starts with Prefix
+// (mkstemp) and returns its path; empty on failure.
+std::string CreateTempFile(const std::string& Dir, const std::string& Prefix);
