@@ -18,7 +18,7 @@ namespace {
 // Gives the file system access to the adopt-handle constructor.
 class TAdoptedFileStream : public TFileStream {
  public:
-  TAdoptedFileStream(const std::string& FileName, int Handle) : TFileStream(FileName, Handle) {}
+  TAdoptedFileStream(const std::string& FileName, int Handle) : TFileStream(FileName, TAdoptHandle{Handle}) {}
 };
 
 class TPosixFileSystem : public IFileSystem {

@@ -54,7 +54,8 @@ TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : FFileName
   FHandle = Fd;
 }
 
-TFileStream::TFileStream(const std::string& FileName, int Handle) : FFileName(FileName), FHandle(Handle) {}
+TFileStream::TFileStream(const std::string& FileName, TAdoptHandle Adopted)
+    : FFileName(FileName), FHandle(Adopted.Handle) {}
 
 TFileStream::~TFileStream() {
   if (FHandle >= 0) close(FHandle);

@@ -82,7 +82,11 @@ class TFileStream : public TStream {
 
  protected:
   // For wrappers that adopt an already open descriptor; the stream owns it.
-  TFileStream(const std::string& FileName, int Handle);
+  // A tag type, not a bare int, so TFileStream(Name, 0x40) can never pick it.
+  struct TAdoptHandle {
+    int Handle;
+  };
+  TFileStream(const std::string& FileName, TAdoptHandle Adopted);
 
  private:
   std::string FFileName;
