@@ -215,6 +215,17 @@ class TCVBaseArchiver : public TComponent {
   // Releases the directory manager and the archive stream; never raises.
   void CloseArchive();
 
+  // --- Search and extraction ---
+
+  // The number of directory entries that are not folders. ECVException code
+  // 13 without an open archive.
+  int32_t FileCount();
+  // Extracts the entries whose names match FileMask and whose attributes pass
+  // SearchAttr into BaseDir. ECVException code 13 without an open archive, 26
+  // inside a batch update; failures of single entries go to
+  // OnProcessFileFailure.
+  void ExtractFiles(const std::string& FileMask, int32_t SearchAttr, const std::string& ExclusionMask);
+
  protected:
   // Published by TCorvane; read only when entries are written.
   TZip64Mode Zip64Mode() const { return FZip64Mode; }
