@@ -17,7 +17,9 @@
 
 #include "app/Controls.h"
 #include "app/RunRules.h"
+#include "platform/Env.h"
 #include "platform/Lock.h"
+#include "platform/Stream.h"
 
 namespace {
 
@@ -196,6 +198,10 @@ void TSalvor::Button1Click() {
     LogMessage("Opening file: " + FromString(ArchivePath));
     // Paint the line before the open starts.
     ProcessMessages();
+    // A run salvages an archive that exists. For a missing name the
+    // component would create a new, empty archive and the run would end as
+    // "Done"; the platform's open error says what is wrong instead.
+    if (!ArchivePath.empty()) FileSystem().OpenFile(ArchivePath, fmOpenRead | fmShareDenyNone);
     Fz->OpenArchive();
     Fz->SetBaseDir(dout->Text().toStdString());
     Fz->ExtractFiles(emask->text().toStdString(), RunSearchAttr, std::string());

@@ -8,12 +8,14 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QtTest>
+#include <cerrno>
 #include <random>
 
 #include "app/Controls.h"
 #include "app/Main.h"
 #include "app/QtDialogs.h"
 #include "platform/Dialogs.h"
+#include "platform/Exceptions.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -65,6 +67,7 @@ class RunTest : public QObject {
   void RunOnSmallArchive();
   void BlankPathBeforeAccept();
   void NotAnArchive();
+  void MissingArchiveIsNotCreated();
   void StopFromProgressHandlerDeletesPartialFile();
   void ClickAfterStopStartsNoSecondRun();
   void CloseDuringRunWaitsForIt();
@@ -183,6 +186,31 @@ void RunTest::NotAnArchive() {
   QCOMPARE(LogTexts(W), QStringList({"Invalid archive file. - Native error: 00035",
                                      "Opening file: " + QString::fromStdString(Path)}));
   QCOMPARE(W.findChild<QPushButton*>("Button1")->text(), QString("Start"));
+}
+
+void RunTest::MissingArchiveIsNotCreated() {
+  const QString Out = QString::fromStdString(*FTemp / "out");
+  QDir().mkpath(Out);
+  const struct {
+    std::string Path;
+    std::string Reason;
+  } Cases[] = {
+      {*FTemp / "missing.zip", SystemErrorText(ENOENT)},
+      {*FTemp / "nofolder/missing.zip", SystemErrorText(ENOENT)},
+      {Out.toStdString(), NotARegularFileReason},
+  };
+  for (const auto& C : Cases) {
+    TSalvor W;
+    W.baccClick();
+    SetFields(W, QString::fromStdString(C.Path), Out);
+    QTest::mouseClick(W.findChild<QPushButton*>("Button1"), Qt::LeftButton);
+    const QString Error = QString::fromStdString("Cannot open file \"" + C.Path + "\". " + C.Reason);
+    QCOMPARE(LogTexts(W), QStringList({Error, "Opening file: " + QString::fromStdString(C.Path)}));
+    QVERIFY(!W.z().Active());
+  }
+  QVERIFY(!QFile::exists(QString::fromStdString(*FTemp / "missing.zip")));
+  QVERIFY(!QFile::exists(QString::fromStdString(*FTemp / "nofolder")));
+  QVERIFY(QFileInfo(Out).isDir());
 }
 
 void RunTest::StopFromProgressHandlerDeletesPartialFile() {
