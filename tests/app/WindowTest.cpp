@@ -160,7 +160,7 @@ void WindowTest::WindowIsFixedTitledAndCentred() {
 void WindowTest::TabOrderFollowsTheTable() {
   TSalvor W;
   W.show();
-  QApplication::setActiveWindow(&W);
+  W.activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(&W));
   W.findChild<TBrowseEdit*>("fn")->Edit()->setFocus();
   QStringList Visited;
