@@ -108,7 +108,9 @@ QString RunTest::MakeZip(const QString& Name, const QList<QPair<QString, std::st
     QFile F(Source + "/" + Path);
     if (!F.open(QIODevice::WriteOnly)) return QString();
     F.write(Bytes.data(), qint64(Bytes.size()));
-    Args << Path;
+    // Folders go in by name, so zip stores an entry for each of them.
+    const QString Top = Path.section('/', 0, 0);
+    if (!Args.contains(Top)) Args << Top;
   }
   QProcess P;
   P.setWorkingDirectory(Source);
@@ -136,7 +138,7 @@ void RunTest::RunOnSmallArchive() {
 
   const QStringList Texts = LogTexts(W);
   QVERIFY2(Texts.size() >= 2, qPrintable(Texts.join('\n')));
-  // zip stores the folder as an entry of its own; it is not counted.
+  // The entry zip stores for the folder is not counted.
   QCOMPARE(Texts.first(), QString("Done. Extracted files: 2"));
   QCOMPARE(Texts.last(), "Opening file: " + Archive);
   QVERIFY(Texts.contains("readme.txt..."));
