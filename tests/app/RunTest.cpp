@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QtTest>
 #include <cerrno>
 #include <random>
@@ -67,6 +68,7 @@ class RunTest : public QObject {
   void RunOnSmallArchive();
   void BlankPathBeforeAccept();
   void NotAnArchive();
+  void EventsRunOnceAfterTheOpeningLine();
   void MissingArchiveIsNotCreated();
   void StopFromProgressHandlerDeletesPartialFile();
   void ClickAfterStopStartsNoSecondRun();
@@ -188,6 +190,24 @@ void RunTest::NotAnArchive() {
   QCOMPARE(LogTexts(W), QStringList({"Invalid archive file. - Native error: 00035",
                                      "Opening file: " + QString::fromStdString(Path)}));
   QCOMPARE(W.findChild<QPushButton*>("Button1")->text(), QString("Start"));
+}
+
+void RunTest::EventsRunOnceAfterTheOpeningLine() {
+  TSalvor W;
+  W.baccClick();
+  SetFields(W, "", QString::fromStdString(FTemp->Path()));
+  QStringList SeenByEvent;
+  int Delivered = 0;
+  QTimer::singleShot(0, this, [&] {
+    ++Delivered;
+    SeenByEvent = LogTexts(W);
+  });
+  // click() runs the handler at once; the pending timer can only fire inside
+  // the run.
+  W.findChild<QPushButton*>("Button1")->click();
+  QCOMPARE(Delivered, 1);
+  QCOMPARE(SeenByEvent, QStringList("Opening file: "));
+  QCOMPARE(LogTexts(W).size(), 2);
 }
 
 void RunTest::MissingArchiveIsNotCreated() {
