@@ -19,10 +19,12 @@ class IFileSystem {
   // fmCreate, EFOpenError otherwise, each naming the file and the reason.
   virtual std::unique_ptr<TFileStream> OpenFile(const std::string& FileName, uint16_t Mode) = 0;
   // Creates FileName exclusively (it must not exist; a link there is not
-  // followed), read-write. Raises EFCreateError.
+  // followed), read-write, permissions 0666 under the umask. Raises
+  // EFCreateError.
   virtual std::unique_ptr<TFileStream> CreateNewFile(const std::string& FileName) = 0;
-  // Whether FileName, an existing file, could be opened for writing. Opening
-  // an archive asks this to choose between 0x22 and 0x40.
+  // Whether FileName, an existing regular file, could be opened for writing;
+  // false for anything else. Nothing is truncated or written. Opening an
+  // archive asks this to choose between 0x22 and 0x40.
   virtual bool CanOpenForWriting(const std::string& FileName) = 0;
 };
 
@@ -43,6 +45,20 @@ IFileSystem& FileSystem();
 IDrives& Drives();
 IFileSystem& PosixFileSystem();
 IDrives& PosixDrives();
+
+// The POSIX drives, reading sysfs below SysfsRoot ("/sys" for the real one):
+// dev/block/MAJ:MIN/removable of the device holding the path's nearest existing
+// folder, or of its parent device ("../removable") for a partition.
+class TPosixDrives : public IDrives {
+ public:
+  explicit TPosixDrives(std::string SysfsRoot = "/sys");
+  bool IsRemovable(const std::string& Path) override;
+  int64_t FreeSpace(const std::string& Path) override;
+  bool SetVolumeLabel(const std::string& Path, const std::string& Label) override;
+
+ private:
+  std::string FSysfsRoot;
+};
 
 // Installs a replacement for the lifetime of the guard (tests only; not
 // thread-safe). Nests: the previous one comes back on destruction.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -42,3 +43,16 @@ class EFCreateError : public EStreamError {
  public:
   using EStreamError::EStreamError;
 };
+
+// Which of the two file errors to raise.
+enum TFileErrorKind : uint8_t { feOpen = 0, feCreate = 1 };
+
+// The reason given when a path names a folder, a FIFO or a device.
+constexpr const char* NotARegularFileReason = "Not a regular file";
+
+// The system's text for an errno value ("No such file or directory").
+std::string SystemErrorText(int ErrorCode);
+// Raises EFOpenError or EFCreateError naming FileName, with the system's text
+// for ErrorCode (an errno value) or the given Reason.
+[[noreturn]] void RaiseFileError(TFileErrorKind Kind, const std::string& FileName, int ErrorCode);
+[[noreturn]] void RaiseFileError(TFileErrorKind Kind, const std::string& FileName, const std::string& Reason);

@@ -48,30 +48,45 @@ constexpr uint16_t fmShareExclusive = 0x0010;
 constexpr uint16_t fmShareDenyWrite = 0x0020;
 constexpr uint16_t fmShareDenyNone = 0x0040;
 
-// A file on disk. Opening never follows the component's share modes (POSIX has
-// none); 0x22 and 0x40 open an existing file read-only, because nothing here
-// writes to an existing archive. Anything that is not a regular file is refused
-// with EFOpenError "Not a regular file".
+// A file on disk, opened with O_CLOEXEC and 64-bit offsets. POSIX has no share
+// modes, so the share bits only matter for choosing the access:
+//   fmCreate      create or truncate, read-write;
+//   0x22, 0x40    an existing file, read-only: nothing here writes to an
+//                 existing archive;
+//   other modes   an existing file with the access of the low two bits
+//                 (fmOpenRead, fmOpenWrite, fmOpenReadWrite).
+// Anything that is not a regular file (a folder, a FIFO, a device) is refused
+// without blocking: EFOpenError (EFCreateError for fmCreate) with the reason
+// "Not a regular file". The stream owns its descriptor and closes it.
 class TFileStream : public TStream {
  public:
   // Raises EFCreateError (fmCreate) or EFOpenError, naming the file.
   TFileStream(const std::string& FileName, uint16_t Mode);
   ~TFileStream() override;
 
+  // Read returns what it got (0 at the end or on an I/O error); Write returns
+  // what the system took, short on a full disk, a file-size limit or a quota.
   int64_t Read(void* Buffer, int64_t Count) override;
   int64_t Write(const void* Buffer, int64_t Count) override;
+  // Raises EStreamError for a position before the start.
   int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
   int64_t Size() override;
+  // Raises EStreamError naming the file when the size cannot be changed.
   void SetSize(int64_t NewSize) override;
 
   const std::string& FileName() const { return FFileName; }
   int Handle() const { return FHandle; }
-  // Pushes written data to the device (fsync).
+  // Pushes written data to the device (fsync). Raises EWriteError when the
+  // system reports that written data was lost.
   void Flush();
 
  protected:
-  // For wrappers that adopt an already open descriptor.
-  TFileStream(const std::string& FileName, int Handle);
+  // For wrappers that adopt an already open descriptor; the stream owns it.
+  // A tag type, not a bare int, so TFileStream(Name, 0x40) can never pick it.
+  struct TAdoptHandle {
+    int Handle;
+  };
+  TFileStream(const std::string& FileName, TAdoptHandle Adopted);
 
  private:
   std::string FFileName;
