@@ -214,7 +214,7 @@ TEST(ReadDirItem, ConsecutiveRecordsStayInPlace) {
 // claims more than the stream holds is refused before anything is allocated.
 TEST(ReadDirItem, CutShortRaisesReadError) {
   ZipBuilder B;
-  B.Add("name.txt", "x").Extra(std::string("\xFE\xCA\x01\x00" "e", 5)).Comment("comment");
+  B.Add("name.txt", "x").Extra(ExtraSubRecord(0xCAFE, "e")).Comment("comment");
   ZipLayout L = B.Layout();
   int64_t Central = L.Entries[0].CentralHeader;
   struct {
@@ -231,7 +231,7 @@ TEST(ReadDirItem, CutShortRaisesReadError) {
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Title);
     ZipBuilder D;
-    D.Add("name.txt", "x").Extra(std::string("\xFE\xCA\x01\x00" "e", 5)).Comment("comment");
+    D.Add("name.txt", "x").Extra(ExtraSubRecord(0xCAFE, "e")).Comment("comment");
     if (C.NameLength) D.SetLE16(Central + 28, *C.NameLength);
     if (C.CutAt < L.Size) D.Truncate(C.CutAt);
     auto S = StreamAt(D.Build(), Central);

@@ -96,7 +96,7 @@ const TPeerCase PeerCases[] = {
     {"UTF-8 name, extra sub-records",
      [](ZipBuilder& B) {
        B.Add("gr\xC3\xBC\xC3\x9F" "e.txt", "x").Utf8Name();
-       B.Add("extra.txt", "y").Extra(std::string("\xFE\xCA\x03\x00" "abc", 7)).Zip64(z64Offset);
+       B.Add("extra.txt", "y").Extra(ExtraSubRecord(0xCAFE, "abc")).Zip64(z64Offset);
      },
      {{"gr\xC3\xBC\xC3\x9F" "e.txt", "x"}, {"extra.txt", "y"}}, "", 0},
 };
