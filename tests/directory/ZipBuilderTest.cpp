@@ -247,6 +247,44 @@ TEST(ZipBuilderDamage, KnobsHitTheReportedOffsets) {
   EXPECT_EQ(B.Build().size(), static_cast<size_t>(L.Entries[1].LocalHeader));
 }
 
+// Leaving records out: the bytes are gone, the layout says so, and the end
+// record still describes the directory that is missing.
+TEST(ZipBuilderDamage, OmittedRecords) {
+  auto Count = [](const TBytes& A, uint32_t Signature) {
+    int N = 0;
+    for (size_t I = 0; I + 4 <= A.size(); ++I)
+      N += (A[I] | A[I + 1] << 8 | A[I + 2] << 16 | static_cast<uint32_t>(A[I + 3]) << 24) == Signature;
+    return N;
+  };
+  ZipBuilder Full;
+  Full.Add("a.txt", "a");
+  Full.Add("b.txt", "b");
+  ZipLayout FullLayout = Full.Layout();
+  TBytes FullBytes = Full.Build();
+
+  ZipBuilder NoDir;
+  NoDir.Add("a.txt", "a");
+  NoDir.Add("b.txt", "b");
+  NoDir.OmitCentralDirectory();
+  ZipLayout L = NoDir.Layout();
+  TBytes A = NoDir.Build();
+  EXPECT_EQ(Count(A, 0x02014B50), 0);
+  EXPECT_EQ(L.CentralDirectory, -1);
+  EXPECT_EQ(L.Entries[0].CentralHeader, -1);
+  EXPECT_EQ(L.EndRecord, FullLayout.CentralDirectory);
+  // Same end record but for where it lies: entries 2, directory size as if present.
+  EXPECT_EQ(TBytes(A.begin() + L.EndRecord + 8, A.end()),
+            TBytes(FullBytes.begin() + FullLayout.EndRecord + 8, FullBytes.end()));
+
+  ZipBuilder NoEnd;
+  NoEnd.Add("a.txt", "a");
+  NoEnd.OmitEndRecord();
+  TBytes E = NoEnd.Build();
+  EXPECT_EQ(Count(E, 0x06054B50), 0);
+  EXPECT_EQ(Count(E, 0x02014B50), 1);
+  EXPECT_EQ(NoEnd.Layout().EndRecord, -1);
+}
+
 // The component's block format, read back the way its layout says.
 TEST(ZipBuilderBlocks, HeaderAndBlocksFollowTheLayout) {
   const std::string Plain = Pattern(5000, 11) + std::string(5000, 'a');

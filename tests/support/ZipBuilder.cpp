@@ -533,7 +533,10 @@ ZipBuilder::TComposed ZipBuilder::Compose() const {
     PutBytes(R, E.FComment);
 
     DirSize += R.size();
-    if (FOmitDirectory) continue;
+    if (FOmitDirectory) {
+      CentralDisks.push_back(V.Disk());
+      continue;
+    }
     V.KeepTogether(R.size());
     if (I == 0) {
       DirDisk = V.Disk();
