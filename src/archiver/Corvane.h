@@ -1,0 +1,353 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archiver/CVTypes.h"
+#include "itemdata/VolumeNumberInfo.h"
+#include "platform/Component.h"
+#include "platform/Stream.h"
+
+class TCVBaseArchiver;
+class TCVDirManager;
+
+// Events. Sender is always the component; in/out answers are references.
+// A handler counts as set when the function is not empty. Names handed to
+// handlers use PathDelim where the archive stores "/".
+using TNotifyEvent = std::function<void(TCVBaseArchiver& Sender)>;
+using TCVProgressEvent = std::function<void(TCVBaseArchiver& Sender, double Progress, TCVProcessOperation Operation,
+                                            TCVProgressPhase ProgressPhase, bool& Cancel)>;
+using TCVFileProgressEvent =
+    std::function<void(TCVBaseArchiver& Sender, const std::string& FileName, double Progress,
+                       TCVProcessOperation Operation, TCVProgressPhase ProgressPhase, bool& Cancel)>;
+using TCVConfirmOverwriteEvent = std::function<void(TCVBaseArchiver& Sender, const std::string& SourceFileName,
+                                                    std::string& DestFileName, bool& Confirm)>;
+using TCVConfirmProcessFileEvent = std::function<void(TCVBaseArchiver& Sender, const std::string& FileName,
+                                                      TCVProcessOperation Operation, bool& Confirm)>;
+using TCVOnPasswordEvent = std::function<void(TCVBaseArchiver& Sender, const std::string& FileName,
+                                              std::string& NewPassword, bool& SkipFile)>;
+using TCVProcessFileFailureEvent =
+    std::function<void(TCVBaseArchiver& Sender, const std::string& FileName, TCVProcessOperation Operation,
+                       int32_t NativeError, int32_t ErrorCode, const std::string& ErrorMessage, TCVAction& Action)>;
+using TCVOnRequestBlankVolumeEvent =
+    std::function<void(TCVBaseArchiver& Sender, int32_t VolumeNumber, std::string& VolumeFileName, bool& Cancel)>;
+using TCVOnRequestFirstVolumeEvent =
+    std::function<void(TCVBaseArchiver& Sender, std::string& VolumeFileName, bool& Cancel)>;
+using TCVOnRequestLastVolumeEvent =
+    std::function<void(TCVBaseArchiver& Sender, std::string& VolumeFileName, bool& Cancel)>;
+using TCVOnRequestMiddleVolumeEvent =
+    std::function<void(TCVBaseArchiver& Sender, int32_t VolumeNumber, std::string& VolumeFileName, bool& Cancel)>;
+using TCVOnDiskFullEvent = std::function<void(TCVBaseArchiver& Sender, int32_t VolumeNumber,
+                                              const std::string& VolumeFileName, bool& Cancel)>;
+using TCVOnStoreFileEvent =
+    std::function<void(TCVBaseArchiver& Sender, std::string& FileName, uint32_t& FileAttr, std::string& Comment)>;
+using TCVOnExtractFileEvent = std::function<void(TCVBaseArchiver& Sender, std::string& FileName, uint32_t& FileAttr,
+                                                 const std::string& Comment)>;
+// An entry whose output was kept although its data failed a check.
+using TCVDamagedFileEvent =
+    std::function<void(TCVBaseArchiver& Sender, const std::string& FileName, const std::string& Reason)>;
+
+// A stored name as event handlers see it: every "/" becomes PathDelim.
+std::string ToEventName(std::string StoredName);
+
+// Extraction and selection settings, configured in place on the component.
+class TCVOptions {
+ public:
+  TCVOptions() = default;
+  TCVOptions(const TCVOptions&) = default;
+  // Assign is the one way to copy settings into an existing object.
+  TCVOptions& operator=(const TCVOptions&) = delete;
+
+  TCVStorePathMode StorePath = spRelativePath;
+  bool Recurse = true;
+  TCVFileShareMode ShareMode = smShareDenyNone;
+  TCVOverwriteMode OverwriteMode = omAlways;
+  bool CreateDirs = true;
+  bool ReplaceReadOnly = true;
+  bool SetAttributes = true;
+  int32_t SearchAttr = 0x28BF;
+  bool FlushBuffers = true;
+  bool OEMFileNames = true;
+
+  // Copies every field except ShareMode, which stays this object's own.
+  void Assign(const TCVOptions& Source);
+};
+
+// Volume naming and size limits of split and spanned archives.
+class TCVSpanningOptions {
+ public:
+  static constexpr int64_t MinCustomVolumeSize = 65536;
+
+  bool AdvancedNaming = true;
+  // When above 0, the size limit of the first volume.
+  int64_t FirstVolumeSize = 0;
+  TCVVolumeSize VolumeSize = vsAutoDetect;
+
+  int64_t CustomVolumeSize() const { return FCustomVolumeSize; }
+  // Values below MinCustomVolumeSize are stored as MinCustomVolumeSize.
+  void SetCustomVolumeSize(int64_t Value);
+
+  // Copies every field.
+  void Assign(const TCVSpanningOptions& Source);
+
+ private:
+  // A new object starts at 0, below the setter's minimum.
+  int64_t FCustomVolumeSize = 0;
+};
+
+// The archive component: properties, options, events and the shared state
+// that the subsystems work on. Each subsystem defines its member functions
+// in its own folder.
+class TCVBaseArchiver : public TComponent {
+ public:
+  explicit TCVBaseArchiver(TComponent* Owner = nullptr);
+  // Closes any open archive first.
+  ~TCVBaseArchiver() override;
+
+  // --- Published properties ---
+
+  bool ExtractCorruptedFiles() const { return FExtractCorruptedFiles; }
+  void SetExtractCorruptedFiles(bool Value) { FExtractCorruptedFiles = Value; }
+
+  // Level and mode always agree: setting one derives the other, then
+  // UpdateCompressionMethod runs.
+  TCVCompressionLevel CompressionLevel() const { return FCompressionLevel; }
+  void SetCompressionLevel(TCVCompressionLevel Value);
+  uint8_t CompressionMode() const { return FCompressionMode; }
+  // Raises ECVException code 5 above 9, changing nothing.
+  void SetCompressionMode(uint8_t Value);
+
+  // The version number with two decimals and a '.', then one blank.
+  std::string CurrentVersion() const;
+  // Assignments are ignored.
+  void SetCurrentVersion(const std::string&) {}
+
+  const std::string& Password() const { return FPassword; }
+  void SetPassword(const std::string& Value) { FPassword = Value; }
+  const std::string& FileName() const { return FFileName; }
+  void SetFileName(const std::string& Value) { FFileName = Value; }
+  const std::string& BaseDir() const { return FBaseDir; }
+  void SetBaseDir(const std::string& Value) { FBaseDir = Value; }
+  const std::string& TempDir() const { return FTempDir; }
+  void SetTempDir(const std::string& Value) { FTempDir = Value; }
+
+  TCVSpanningMode SpanningMode() const { return FSpanningMode; }
+  // Raises Exception "Cannot set spanning mode on open archive" while an
+  // archive is open, changing nothing.
+  void SetSpanningMode(TCVSpanningMode Value);
+  TCVSpanningOptions& SpanningOptions() { return FSpanningOptions; }
+  const TCVSpanningOptions& SpanningOptions() const { return FSpanningOptions; }
+
+  const std::string& SFXStub() const { return FSFXStub; }
+  void SetSFXStub(const std::string& Value) { FSFXStub = Value; }
+
+  TCVOptions& Options() { return FOptions; }
+  const TCVOptions& Options() const { return FOptions; }
+
+  std::vector<std::string>& FileMasks() { return FFileMasks; }
+  const std::vector<std::string>& FileMasks() const { return FFileMasks; }
+  void SetFileMasks(const std::vector<std::string>& Value) { FFileMasks = Value; }
+  std::vector<std::string>& ExclusionMasks() { return FExclusionMasks; }
+  const std::vector<std::string>& ExclusionMasks() const { return FExclusionMasks; }
+  void SetExclusionMasks(const std::vector<std::string>& Value) { FExclusionMasks = Value; }
+  std::vector<std::string>& NoCompressionMasks() { return FNoCompressionMasks; }
+  const std::vector<std::string>& NoCompressionMasks() const { return FNoCompressionMasks; }
+  void SetNoCompressionMasks(const std::vector<std::string>& Value) { FNoCompressionMasks = Value; }
+
+  bool InMemory() const { return FInMemory; }
+  // Closed: stores the value. Open in memory, switching to a file with an
+  // empty FileName: ECVException code 29, nothing changes.
+  void SetInMemory(bool Value);
+
+  const TCVFileProgressEvent& OnFileProgress() const { return FOnFileProgress; }
+  void SetOnFileProgress(TCVFileProgressEvent Value) { FOnFileProgress = std::move(Value); }
+  const TCVProgressEvent& OnOverallProgress() const { return FOnOverallProgress; }
+  void SetOnOverallProgress(TCVProgressEvent Value) { FOnOverallProgress = std::move(Value); }
+  const TCVConfirmOverwriteEvent& OnConfirmOverwrite() const { return FOnConfirmOverwrite; }
+  void SetOnConfirmOverwrite(TCVConfirmOverwriteEvent Value) { FOnConfirmOverwrite = std::move(Value); }
+  const TCVConfirmProcessFileEvent& OnConfirmProcessFile() const { return FOnConfirmProcessFile; }
+  void SetOnConfirmProcessFile(TCVConfirmProcessFileEvent Value) { FOnConfirmProcessFile = std::move(Value); }
+  const TNotifyEvent& AfterOpen() const { return FAfterOpen; }
+  void SetAfterOpen(TNotifyEvent Value) { FAfterOpen = std::move(Value); }
+  const TCVOnPasswordEvent& OnPassword() const { return FOnPassword; }
+  void SetOnPassword(TCVOnPasswordEvent Value) { FOnPassword = std::move(Value); }
+  const TCVProcessFileFailureEvent& OnProcessFileFailure() const { return FOnProcessFileFailure; }
+  void SetOnProcessFileFailure(TCVProcessFileFailureEvent Value) { FOnProcessFileFailure = std::move(Value); }
+  const TCVOnRequestBlankVolumeEvent& OnRequestBlankVolume() const { return FOnRequestBlankVolume; }
+  void SetOnRequestBlankVolume(TCVOnRequestBlankVolumeEvent Value) { FOnRequestBlankVolume = std::move(Value); }
+  const TCVOnRequestFirstVolumeEvent& OnRequestFirstVolume() const { return FOnRequestFirstVolume; }
+  void SetOnRequestFirstVolume(TCVOnRequestFirstVolumeEvent Value) { FOnRequestFirstVolume = std::move(Value); }
+  const TCVOnRequestLastVolumeEvent& OnRequestLastVolume() const { return FOnRequestLastVolume; }
+  void SetOnRequestLastVolume(TCVOnRequestLastVolumeEvent Value) { FOnRequestLastVolume = std::move(Value); }
+  const TCVOnRequestMiddleVolumeEvent& OnRequestMiddleVolume() const { return FOnRequestMiddleVolume; }
+  void SetOnRequestMiddleVolume(TCVOnRequestMiddleVolumeEvent Value) { FOnRequestMiddleVolume = std::move(Value); }
+  const TCVOnDiskFullEvent& OnDiskFull() const { return FOnDiskFull; }
+  void SetOnDiskFull(TCVOnDiskFullEvent Value) { FOnDiskFull = std::move(Value); }
+  const TCVOnStoreFileEvent& OnStoreFile() const { return FOnStoreFile; }
+  void SetOnStoreFile(TCVOnStoreFileEvent Value) { FOnStoreFile = std::move(Value); }
+  const TCVOnExtractFileEvent& OnExtractFile() const { return FOnExtractFile; }
+  void SetOnExtractFile(TCVOnExtractFileEvent Value) { FOnExtractFile = std::move(Value); }
+  const TCVDamagedFileEvent& OnDamagedFile() const { return FOnDamagedFile; }
+  void SetOnDamagedFile(TCVDamagedFileEvent Value) { FOnDamagedFile = std::move(Value); }
+
+  // --- State the front ends read or set ---
+
+  bool Active() const { return FActive; }
+  // Open an archive even when its directory is not valid, rebuilding it.
+  bool OpenDamaged() const { return FOpenDamaged; }
+  void SetOpenDamaged(bool Value) { FOpenDamaged = Value; }
+  // File mode of the current (or last) open: 0xFFFF, 0x22 or 0x40.
+  uint16_t ArchiveOpenMode() const { return FArchiveOpenMode; }
+  // ZIP method for new entries, kept by UpdateCompressionMethod.
+  uint16_t DefaultMethod() const { return FDefaultMethod; }
+  const TCVVolumeNumberInfo& CurrentVolume() const { return FCurrentVolume; }
+  const std::string& CurrentVolumeName() const { return FCurrentVolumeName; }
+
+  // --- Opening and closing ---
+
+  // Opens FileName (or a new in-memory archive), choosing the file mode.
+  void OpenArchive();
+  // The same with an explicit 16-bit file mode.
+  void OpenArchiveMode(uint16_t Mode);
+  // Releases the directory manager and the archive stream; never raises.
+  void CloseArchive();
+
+ protected:
+  // Published by TCorvane; read only when entries are written.
+  TZip64Mode Zip64Mode() const { return FZip64Mode; }
+  void SetZip64Mode(TZip64Mode Value) { FZip64Mode = Value; }
+
+  // Sets DefaultMethod from the compression settings; 0xFFFF here.
+  virtual void UpdateCompressionMethod();
+
+  // Event firing. Other subsystems fire events only through these: each
+  // presets its answer, applies its default when no handler is set, and lets
+  // a handler's exception propagate.
+
+  // No handler: Cancel := False.
+  virtual void DoOnOverallProgress(double Progress, TCVProcessOperation Operation, TCVProgressPhase ProgressPhase,
+                                   bool& Cancel);
+  // The handler sees FileName through ToEventName. No handler: Cancel := False.
+  virtual void DoOnFileProgress(const std::string& FileName, double Progress, TCVProcessOperation Operation,
+                                TCVProgressPhase ProgressPhase, bool& Cancel);
+  // The handler gets Confirm as the caller set it. No handler: the
+  // Yes / No / No to All / Yes to All dialog; the two "to All" answers also
+  // switch Options().OverwriteMode to omAlways or omNever.
+  virtual void DoOnConfirmOverwrite(const std::string& SourceFileName, std::string& DestFileName, bool& Confirm);
+  // Confirm starts True.
+  virtual void DoOnConfirmProcessFile(const std::string& FileName, TCVProcessOperation Operation, bool& Confirm);
+  // No handler: the masked password dialog. OK stores the text and clears
+  // SkipFile; Cancel keeps NewPassword and sets SkipFile.
+  virtual void DoOnPassword(const std::string& FileName, std::string& NewPassword, bool& SkipFile);
+  // Action starts as fxaIgnore. No handler: the Abort / Retry / Ignore dialog;
+  // closing it aborts.
+  virtual void DoOnProcessFileFailure(const std::string& FileName, TCVProcessOperation Operation,
+                                      int32_t NativeError, int32_t ErrorCode, const std::string& ErrorMessage,
+                                      TCVAction& Action);
+  // Volume requests. VolumeNumber counts from 0 here and from 1 for the
+  // handler; Cancel starts False.
+  virtual void DoOnRequestBlankVolume(int32_t VolumeNumber, std::string& VolumeFileName, bool& Cancel);
+  virtual void DoOnRequestFirstVolume(std::string& VolumeFileName, bool& Cancel);
+  virtual void DoOnRequestLastVolume(std::string& VolumeFileName, bool& Cancel);
+  virtual void DoOnRequestMiddleVolume(int32_t VolumeNumber, std::string& VolumeFileName, bool& Cancel);
+  virtual void DoOnDiskFull(int32_t VolumeNumber, const std::string& VolumeFileName, bool& Cancel);
+  // With a handler only: it sees FileName through ToEventName, and "\" in the
+  // name it returns becomes "/", the separator of stored names.
+  virtual void DoOnStoreFile(std::string& FileName, uint32_t& FileAttr, std::string& Comment);
+  // FileName is converted by ToEventName in place, with or without a handler.
+  virtual void DoOnExtractFile(std::string& FileName, uint32_t& FileAttr, const std::string& Comment);
+  // The handler sees FileName through ToEventName. No handler: nothing.
+  virtual void DoOnDamagedFile(const std::string& FileName, const std::string& Reason);
+
+  // Fires AfterOpen when set; the open sequence calls it last.
+  void DoAfterOpen();
+  // ECVException code 13 unless an archive is open.
+  void CheckActive() const;
+  // ECVException code 26 while a batch update is open.
+  void CheckNotInUpdate() const;
+
+  // Rewrites FileName, the archive's name on entry, into the name of volume
+  // VolumeIndex (from 0; -1 is the last volume).
+  void MakeVolumeFileName(std::string& FileName, int32_t VolumeIndex, bool CheckExists);
+
+  // --- Shared state ---
+
+  bool FActive = false;
+  bool FOpenDamaged = true;
+  uint16_t FArchiveOpenMode = 0;
+  uint16_t FDefaultMethod = 0;
+  // Open batch updates; nothing here raises it above 0.
+  int32_t FUpdateLevel = 0;
+  // The open archive: the current volume's file, or a memory stream.
+  std::unique_ptr<TStream> FArchiveStream;
+  std::unique_ptr<TCVDirManager> FDirManager;
+  // The volume FArchiveStream was opened on.
+  TCVVolumeNumberInfo FCurrentVolume;
+  std::string FCurrentVolumeName;
+
+  // Run state of the processing loop and the entry reader.
+  bool FCancelRequested = false;
+  bool FProgressEnabled = false;
+  bool FSkipFileRequested = false;
+  int32_t FProcessedFileCount = 0;
+  int32_t FSelectedFileCount = 0;
+  // Numerator and denominator of the current entry's progress.
+  long double FFileBytesDone = 0;
+  long double FFileBytesTotal = 0;
+
+ private:
+  TCVOptions FOptions;
+  TCVCompressionLevel FCompressionLevel = clFastest;
+  uint8_t FCompressionMode = 1;
+  bool FExtractCorruptedFiles = false;
+  std::string FPassword;
+  std::string FFileName;
+  std::string FBaseDir;
+  std::string FTempDir;
+  TCVSpanningMode FSpanningMode = smNone;
+  TCVSpanningOptions FSpanningOptions;
+  std::string FSFXStub;
+  std::vector<std::string> FFileMasks;
+  std::vector<std::string> FExclusionMasks;
+  std::vector<std::string> FNoCompressionMasks;
+  bool FInMemory = false;
+  TZip64Mode FZip64Mode = zmAuto;
+
+  TCVFileProgressEvent FOnFileProgress;
+  TCVProgressEvent FOnOverallProgress;
+  TCVConfirmOverwriteEvent FOnConfirmOverwrite;
+  TCVConfirmProcessFileEvent FOnConfirmProcessFile;
+  TNotifyEvent FAfterOpen;
+  TCVOnPasswordEvent FOnPassword;
+  TCVProcessFileFailureEvent FOnProcessFileFailure;
+  TCVOnRequestBlankVolumeEvent FOnRequestBlankVolume;
+  TCVOnRequestFirstVolumeEvent FOnRequestFirstVolume;
+  TCVOnRequestLastVolumeEvent FOnRequestLastVolume;
+  TCVOnRequestMiddleVolumeEvent FOnRequestMiddleVolume;
+  TCVOnDiskFullEvent FOnDiskFull;
+  TCVOnStoreFileEvent FOnStoreFile;
+  TCVOnExtractFileEvent FOnExtractFile;
+  TCVDamagedFileEvent FOnDamagedFile;
+};
+
+// The component windows place: deflate for new entries, no ZIP64 records
+// unless asked.
+class TCorvane : public TCVBaseArchiver {
+ public:
+  explicit TCorvane(TComponent* Owner = nullptr);
+
+  using TCVBaseArchiver::SetZip64Mode;
+  using TCVBaseArchiver::Zip64Mode;
+
+ protected:
+  // Stored (0) for mode 0, deflate (8) otherwise.
+  void UpdateCompressionMethod() override;
+};
+
+static_assert(sizeof(bool) == 1);
+static_assert(sizeof(TCVCompressionLevel) == 1 && sizeof(TCVProgressPhase) == 1 && sizeof(TCVAction) == 1 &&
+              sizeof(TCVOverwriteMode) == 1 && sizeof(TCVFileShareMode) == 1 && sizeof(TCVStorePathMode) == 1 &&
+              sizeof(TZip64Mode) == 1 && sizeof(TCVSpanningMode) == 1 && sizeof(TCVVolumeRole) == 1);

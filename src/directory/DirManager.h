@@ -1,0 +1,18 @@
+#pragma once
+
+class TCVBaseArchiver;
+
+// The loaded directory of the open archive. The component owns one while an
+// archive is open and destroys it on closing.
+class TCVDirManager {
+ public:
+  explicit TCVDirManager(TCVBaseArchiver& Archiver);
+  ~TCVDirManager();
+  TCVDirManager(const TCVDirManager&) = delete;
+  TCVDirManager& operator=(const TCVDirManager&) = delete;
+
+  TCVBaseArchiver& Archiver() const { return FArchiver; }
+
+ private:
+  TCVBaseArchiver& FArchiver;
+};
