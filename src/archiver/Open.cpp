@@ -10,6 +10,7 @@
 #include "archiver/Corvane.h"
 #include "directory/DirManager.h"
 #include "directory/ZipRecords.h"
+#include "itemdata/VolumeFiles.h"
 #include "platform/Env.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
@@ -97,7 +98,7 @@ void TCVOpenSequence::Run() {
       // The probes ask what the file really holds; whatever happens, the
       // caller's switch comes back.
       TScopeGuard Restore([this] { A.FOpenDamaged = CallerOpenDamaged; });
-      if (IsExeFileName(A.FFileName))
+      if (TCVBaseArchiver::IsExeFileName(A.FFileName))
         ProbeSelfExtractor();
       else
         ProbePlain();
@@ -208,7 +209,7 @@ void TCVOpenSequence::FallBackToNamedFile() {
 }
 
 void TCVOpenSequence::MakeManager(bool IsNewArchive) {
-  A.FDirManager = std::make_unique<TCVDirManager>(*A.FArchiveStream, A, IsNewArchive);
+  A.FDirManager = std::make_unique<TCVDirManager>(A.FArchiveStream.get(), A, IsNewArchive);
 }
 
 void TCVOpenSequence::DetectVolumeMode(bool Valid) {

