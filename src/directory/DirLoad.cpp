@@ -152,7 +152,9 @@ void TCVDirManager::ReadZip64Locator(int64_t& P) {
 }
 
 bool TCVDirManager::ReadZip64EndRecord(int64_t& P) {
-  if (P <= static_cast<int64_t>(TZip64EndRecord::Size)) return false;
+  // The record may start the volume: the last volume of a split set can
+  // hold nothing but the end records.
+  if (P < static_cast<int64_t>(TZip64EndRecord::Size)) return false;
   const int64_t At = ClampToInt64(Zip64Locator.EndRecordOffset);
   uint8_t Bytes[TZip64EndRecord::Size];
   // A record the file cannot hold is as missing as one without its signature.

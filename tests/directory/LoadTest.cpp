@@ -63,6 +63,18 @@ TEST(LoadDirectory, EmptyArchiveStartsItsDataAtTheEndRecord) {
   EXPECT_EQ(F.Manager->DataStart, B.Layout().EndRecord);
 }
 
+// The ZIP64 end record then starts the file, 56 bytes before the locator.
+TEST(LoadDirectory, EmptyZip64ArchiveLoads) {
+  ZipBuilder B;
+  B.Zip64EndRecord(true);
+  ASSERT_EQ(B.Layout().Zip64EndRecord, 0);
+  TLoadFixture F(B.Build(), false);
+  F.Manager->LoadDirectory();
+  EXPECT_TRUE(F.Manager->IsZip64);
+  EXPECT_EQ(F.Items().Count(), 0);
+  EXPECT_EQ(F.Manager->DataStart, 0);
+}
+
 // A valid end record is believed: no rebuild, even with OpenDamaged.
 TEST(LoadDirectory, EndRecordSayingNoEntriesLoadsEmpty) {
   ZipBuilder B;
