@@ -49,7 +49,8 @@ TEST(LoadDirectory, CentralDirectoryAcrossVolumes) {
   ZipBuilder Plain;
   ZipBuilder Zip64;
   for (ZipBuilder* B : {&Plain, &Zip64}) {
-    for (int I = 0; I < 12; ++I) B->Add(Format("entry%.2d.txt", I), std::string(300, static_cast<char>('a' + I)));
+    for (int I = 0; I < 12; ++I)
+      B->Add(Format("entry%.2d.txt", I), std::string(300, static_cast<char>('a' + I)));
     B->Split(400);
   }
   // Disk numbers of 0xFFFF in the end record: the ZIP64 records tell.
@@ -92,9 +93,9 @@ TEST(LoadDirectory, CentralDirectoryAcrossVolumes) {
 // Split sets written by Info-ZIP and WinRAR: every item points at a local
 // header on its own volume.
 TEST(LoadDirectory, CorpusSplitSetsLoadAcrossVolumes) {
-  for (const char* Base : {"commons-compress-split_zip_created_by_zip",
-                           "commons-compress-split_zip_created_by_zip_zip64",
-                           "commons-compress-split_zip_created_by_winrar"}) {
+  for (const char* Base :
+       {"commons-compress-split_zip_created_by_zip", "commons-compress-split_zip_created_by_zip_zip64",
+        "commons-compress-split_zip_created_by_winrar"}) {
     SCOPED_TRACE(Base);
     const std::string Prefix = std::string(SALVOR_CORPUS_DIR) + "/" + Base;
     if (!std::filesystem::exists(Prefix + ".zip")) GTEST_SKIP() << "no corpus";
