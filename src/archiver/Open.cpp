@@ -71,7 +71,7 @@ class TCVOpenSequence {
   // OpenVolume for a probe. A request for the last volume that is cancelled
   // while the caller asked for damaged archives to be opened does not end
   // the open: false, and the named file is open on its own (smNone).
-  bool OpenProbedVolume(TCVVolumeNumberInfo& Info);
+  bool OpenProbedVolume(const TCVVolumeNumberInfo& Info);
   void FallBackToNamedFile();
   void MakeManager(bool IsNewArchive);
   void DetectVolumeMode(bool Valid);
@@ -185,7 +185,7 @@ void TCVOpenSequence::ProbeLastVolume() {
   } while (!Valid && A.FSpanningMode != smNone);
 }
 
-bool TCVOpenSequence::OpenProbedVolume(TCVVolumeNumberInfo& Info) {
+bool TCVOpenSequence::OpenProbedVolume(const TCVVolumeNumberInfo& Info) {
   try {
     A.OpenVolume(Info);
     return true;

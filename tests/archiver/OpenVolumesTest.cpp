@@ -414,6 +414,55 @@ TEST_F(OpenVolumesTest, AfterASplitSetAMissingNameIsCreatedThroughTheBlankVolume
   }
 }
 
+TEST_F(OpenVolumesTest, ADirectoryWrittenAcrossVolumesLoadsBack) {
+  Z.SetSpanningMode(smSplitting);
+  Z.SpanningOptions().VolumeSize = vsCustom;
+  Z.SpanningOptions().SetCustomVolumeSize(65536);
+  Z.SetFileName(Dir / "big.zip");
+  Z.OpenArchive();
+  // About 170 KB of records: three volumes of at most 64 KiB.
+  constexpr int32_t Count = 2000;
+  TCVDirArray& Items = Z.DirManager()->DirItems;
+  Items.SetCount(Count);
+  for (int32_t I = 0; I < Count; ++I) {
+    TDirItem& Item = Items.ItemPtr(I);
+    Item.FileName = "folder/file_with_a_long_name_" + std::to_string(10000 + I) + ".txt";
+    Item.Crc32 = 0x01000193u * static_cast<uint32_t>(I);
+    Item.CompressedSize = static_cast<uint32_t>(I);
+    Item.UncompressedSize = static_cast<uint32_t>(2 * I);
+    Item.LocalHeaderOffset = static_cast<uint32_t>(100 * I);
+    if (I % 7 == 0) {
+      Item.Comment = "comment " + std::to_string(I);
+      Item.CommentLength = static_cast<uint16_t>(Item.Comment.size());
+    }
+  }
+  Z.CloseArchive();
+  for (const char* Name : {"big_001.zip", "big_002.zip", "big.zip"}) {
+    SCOPED_TRACE(Name);
+    ASSERT_TRUE(fs::exists(Dir / Name));
+    EXPECT_LE(fs::file_size(Dir / Name), 65536u);
+  }
+  EXPECT_FALSE(fs::exists(Dir / "big_003.zip"));
+
+  Z.SetSpanningMode(smNone);
+  Z.SetOpenDamaged(false);
+  Z.OpenArchive();
+  EXPECT_EQ(Z.SpanningMode(), smSplitting);
+  const TCVDirArray& Read = Z.DirManager()->DirItems;
+  ASSERT_EQ(Read.Count(), Count);
+  for (int32_t I = 0; I < Count; ++I) {
+    const TDirItem& Item = Read.ItemPtr(I);
+    EXPECT_EQ(Item.FileName, "folder/file_with_a_long_name_" + std::to_string(10000 + I) + ".txt");
+    EXPECT_EQ(Item.Crc32, 0x01000193u * static_cast<uint32_t>(I));
+    EXPECT_EQ(Item.UncompressedSize, static_cast<uint32_t>(2 * I));
+    EXPECT_EQ(Item.Comment, I % 7 == 0 ? "comment " + std::to_string(I) : "");
+  }
+  const TEndRecord& End = Z.DirManager()->EndRecord;
+  EXPECT_EQ(End.DirDisk, 0);
+  EXPECT_EQ(End.DiskNumber, 2);
+  EXPECT_EQ(End.TotalEntries, Count);
+}
+
 TEST_F(OpenVolumesTest, AMemoryArchiveNeverRenamesTheVolumeOpenedBefore) {
   ZipBuilder B;
   MakeTwoVolumeSet(B);
