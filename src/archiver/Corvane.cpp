@@ -5,8 +5,11 @@
 
 #include "archiver/CVExcept.h"
 #include "directory/DirManager.h"
+#include "itemdata/VolumeFiles.h"
 #include "platform/Dialogs.h"
+#include "platform/Env.h"
 #include "platform/Exceptions.h"
+#include "platform/Files.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
 #include "platform/Version.h"
@@ -88,15 +91,51 @@ void TCVBaseArchiver::SetInMemory(bool Value) {
     FInMemory = Value;
     return;
   }
-  if (FInMemory && FFileName.empty()) throw ECVException(29, this);
-  // Moving an open archive between memory and a file comes with the opening work.
+  if (FInMemory) {
+    if (FFileName.empty()) throw ECVException(29, this);
+    SaveMemoryArchiveToFile();
+    CloseArchive();
+    FInMemory = false;
+  } else {
+    // The file's contents are not carried over: memory starts a new archive.
+    CloseArchive();
+    FInMemory = true;
+  }
+  OpenArchive();
 }
 
-void TCVBaseArchiver::CloseArchive() {
-  // The full close (commit, end record of a new archive) comes with the opening work.
-  FActive = false;
-  FDirManager.reset();
-  FArchiveStream.reset();
+void TCVBaseArchiver::SaveMemoryArchiveToFile() {
+  // A new archive that never received anything gets now the directory its
+  // close would write, so the file it becomes opens as a valid empty archive.
+  if (FArchiveStream->Size() == 0) FDirManager->SaveDirectory();
+  std::unique_ptr<TFileStream> File = CreateFileForMemoryArchive();
+  const std::string Name = File->FileName();
+  bool Written = false;
+  // A copy cut short leaves no partial archive behind.
+  struct TRemovePartial {
+    const std::string& Name;
+    const bool& Written;
+    ~TRemovePartial() {
+      if (!Written) DeleteFile(Name);
+    }
+  } RemovePartial{Name, Written};
+  FArchiveStream->SetPosition(0);
+  File->CopyFrom(*FArchiveStream, FArchiveStream->Size());
+  File.reset();
+  Written = true;
+}
+
+std::unique_ptr<TFileStream> TCVBaseArchiver::CreateFileForMemoryArchive() {
+  try {
+    return FileSystem().CreateNewFile(FFileName);
+  } catch (const EFCreateError&) {
+    if (!FileExists(FFileName)) throw;
+  }
+  // The memory archive may take the place of an empty file, never of one that
+  // holds data: that could be the only copy of another archive.
+  if (FileSystem().OpenFile(FFileName, fmOpenRead | fmShareDenyNone)->Size() > 0)
+    throw ECVException(19, {FFileName}, this);
+  return FileSystem().OpenFile(FFileName, fmCreate);
 }
 
 void TCVBaseArchiver::UpdateCompressionMethod() { FDefaultMethod = 0xFFFF; }
@@ -168,34 +207,93 @@ void TCVBaseArchiver::DoOnProcessFileFailure(const std::string& FileName, TCVPro
   }
 }
 
+namespace {
+
+// The volume requests' dialog: OK goes on, anything else cancels.
+bool VolumeDialogCancelled(const std::string& Text) { return Dialogs().MessageDlg(Text, {mbOK, mbCancel}) != mrOk; }
+
+}  // namespace
+
 void TCVBaseArchiver::DoOnRequestBlankVolume(int32_t VolumeNumber, std::string& VolumeFileName, bool& Cancel) {
+  const int32_t Number = std::max(VolumeNumber, 0);
+  MakeVolumeFileName(VolumeFileName, Number, false);
   Cancel = false;
-  if (FOnRequestBlankVolume) FOnRequestBlankVolume(*this, std::max(VolumeNumber, 0) + 1, VolumeFileName, Cancel);
-  // The default without a handler comes with volume naming.
+  if (FOnRequestBlankVolume) {
+    FOnRequestBlankVolume(*this, Number + 1, VolumeFileName, Cancel);
+    return;
+  }
+  // A split volume goes next to the others without asking.
+  if (FSpanningMode == smSpanning) Cancel = VolumeDialogCancelled(Format("Please insert a blank disk #%d", Number + 1));
 }
 
 void TCVBaseArchiver::DoOnRequestFirstVolume(std::string& VolumeFileName, bool& Cancel) {
+  const std::string ArchiveName = VolumeFileName;
+  MakeVolumeFileName(VolumeFileName, 0, !FOnRequestFirstVolume);
   Cancel = false;
-  if (FOnRequestFirstVolume) FOnRequestFirstVolume(*this, VolumeFileName, Cancel);
-  // The default without a handler comes with volume naming.
+  if (FOnRequestFirstVolume) {
+    FOnRequestFirstVolume(*this, VolumeFileName, Cancel);
+    return;
+  }
+  if (FSpanningMode == smSpanning) {
+    Cancel = VolumeDialogCancelled("Please insert the first disk");
+    // The inserted disk may carry the other naming scheme.
+    VolumeFileName = ArchiveName;
+    MakeVolumeFileName(VolumeFileName, 0, true);
+  } else {
+    Cancel = !VolumeFileExists(VolumeFileName) && FArchiveOpenMode != fmCreate;
+  }
 }
 
 void TCVBaseArchiver::DoOnRequestLastVolume(std::string& VolumeFileName, bool& Cancel) {
+  MakeVolumeFileName(VolumeFileName, -1, true);
   Cancel = false;
-  if (FOnRequestLastVolume) FOnRequestLastVolume(*this, VolumeFileName, Cancel);
-  // The default without a handler comes with volume naming.
+  if (FOnRequestLastVolume) {
+    FOnRequestLastVolume(*this, VolumeFileName, Cancel);
+    return;
+  }
+  if (FSpanningMode == smSpanning) {
+    Cancel = VolumeDialogCancelled("Please insert the last disk");
+    while (!Cancel && !VolumeFileExists(VolumeFileName))
+      Cancel = VolumeDialogCancelled(Format(
+          "File '%s' not found on inserted disk. Please insert last disk with required file", VolumeFileName));
+  } else {
+    Cancel = !VolumeFileExists(VolumeFileName);
+  }
 }
 
 void TCVBaseArchiver::DoOnRequestMiddleVolume(int32_t VolumeNumber, std::string& VolumeFileName, bool& Cancel) {
+  const std::string ArchiveName = VolumeFileName;
+  MakeVolumeFileName(VolumeFileName, VolumeNumber, !FOnRequestMiddleVolume);
   Cancel = false;
-  if (FOnRequestMiddleVolume) FOnRequestMiddleVolume(*this, VolumeNumber + 1, VolumeFileName, Cancel);
-  // The default without a handler comes with volume naming.
+  if (FOnRequestMiddleVolume) {
+    FOnRequestMiddleVolume(*this, VolumeNumber + 1, VolumeFileName, Cancel);
+    return;
+  }
+  if (FSpanningMode == smSpanning)
+    Cancel = VolumeDialogCancelled(Format("Please insert disk #%d", VolumeNumber + 1));
+  else
+    Cancel = !VolumeFileExists(VolumeFileName);
+  // The inserted disk may carry the other naming scheme.
+  VolumeFileName = ArchiveName;
+  MakeVolumeFileName(VolumeFileName, VolumeNumber, true);
 }
 
 void TCVBaseArchiver::DoOnDiskFull(int32_t VolumeNumber, const std::string& VolumeFileName, bool& Cancel) {
   Cancel = false;
-  if (FOnDiskFull) FOnDiskFull(*this, VolumeNumber + 1, VolumeFileName, Cancel);
-  // The default without a handler comes with volume naming.
+  if (FOnDiskFull) {
+    FOnDiskFull(*this, VolumeNumber + 1, VolumeFileName, Cancel);
+    return;
+  }
+  if (FSpanningMode != smSpanning) {
+    Cancel = true;
+    return;
+  }
+  TCVVolumeNumberInfo Volume;
+  Volume.SetNumber(VolumeNumber);
+  Cancel = VolumeDialogCancelled(Format(
+      "Disk is full. Required free space: %d bytes, but available only: %d bytes. Clean the disk or find another "
+      "blank disk",
+      FSpanningOptions.VolumeSizeFor(Volume), DriveFreeSpace(VolumeFileName)));
 }
 
 void TCVBaseArchiver::DoOnStoreFile(std::string& FileName, uint32_t& FileAttr, std::string& Comment) {

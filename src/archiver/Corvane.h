@@ -93,6 +93,11 @@ class TCVSpanningOptions {
   // Copies every field.
   void Assign(const TCVSpanningOptions& Source);
 
+  // The size limit of the volume Info names: FirstVolumeSize for the first
+  // volume when it is above 0, else the limit of VolumeSize; -1 under
+  // vsAutoDetect (the free space of the disk decides).
+  int64_t VolumeSizeFor(const TCVVolumeNumberInfo& Info) const;
+
  private:
   // A new object starts at 0, below the setter's minimum.
   int64_t FCustomVolumeSize = 0;
@@ -102,6 +107,9 @@ class TCVSpanningOptions {
 // that the subsystems work on. Each subsystem defines its member functions
 // in its own folder.
 class TCVBaseArchiver : public TComponent {
+  // The directory manager reads and switches the archive stream.
+  friend class TCVDirManager;
+
  public:
   explicit TCVBaseArchiver(TComponent* Owner = nullptr);
   // Closes any open archive first.
@@ -158,8 +166,11 @@ class TCVBaseArchiver : public TComponent {
   void SetNoCompressionMasks(const std::vector<std::string>& Value) { FNoCompressionMasks = Value; }
 
   bool InMemory() const { return FInMemory; }
-  // Closed: stores the value. Open in memory, switching to a file with an
-  // empty FileName: ECVException code 29, nothing changes.
+  // Closed: stores the value. Open in memory, switching to a file: code 29
+  // with an empty FileName and code 19 when FileName holds data, nothing
+  // changing; otherwise the archive is written to FileName (a valid empty
+  // archive when nothing was written into it) and reopened from there. Open
+  // from a file, switching to memory: a new, empty archive in memory.
   void SetInMemory(bool Value);
 
   const TCVFileProgressEvent& OnFileProgress() const { return FOnFileProgress; }
@@ -206,14 +217,58 @@ class TCVBaseArchiver : public TComponent {
   const TCVVolumeNumberInfo& CurrentVolume() const { return FCurrentVolume; }
   const std::string& CurrentVolumeName() const { return FCurrentVolumeName; }
 
+  // --- Volumes of split and spanned archives ---
+
+  // Makes the volume Info names the archive stream. With smNone it opens
+  // FileName when no stream is open; writing (ArchiveOpenMode 0xFFFF) it
+  // creates the volume through the blank-volume request, checking the free
+  // space; reading it asks for the volume unless it is already open. Raises
+  // ECVException code 45 when a request is cancelled (or answered with an
+  // empty name); file-stream errors pass through. Info stays the caller's.
+  void OpenVolume(const TCVVolumeNumberInfo& Info);
+  // Frees the archive stream, opens FileName with ArchiveOpenMode and makes
+  // it CurrentVolumeName. File-stream errors pass through (with no stream
+  // left open).
+  void OpenVolumeFile(const std::string& FileName);
+  // Bytes free to this process where FileName lies; -1 when it cannot be told.
+  int64_t DriveFreeSpace(const std::string& FileName) const;
+  // The extension of FileName, lower-cased (ASCII), contains ".exe".
+  static bool IsExeFileName(const std::string& FileName);
+  // Writes Count bytes of Data to Pending (when given) or Stream, moving to
+  // the next volume (Info's number + 1, through OpenVolume) when the current
+  // one is full. KeepTogether is the number of bytes the caller writes next
+  // that must land on the same volume as this buffer, or -1 for none. Stream
+  // is the archive stream and follows it onto new volumes. Returns the bytes
+  // written: fewer than Count when a volume has no room left, or when a fresh
+  // volume takes nothing.
+  int64_t WriteAcrossVolumes(const void* Data, int64_t Count, TStream* Pending, int32_t KeepTogether,
+                             TCVVolumeNumberInfo& Info, TStream*& Stream);
+  // The same, raising ECVException code 46 when fewer than Count bytes were
+  // written.
+  void WriteBufferAcrossVolumes(const void* Data, int64_t Count, TStream* Pending, int32_t KeepTogether,
+                                TCVVolumeNumberInfo& Info, TStream*& Stream);
+
   // --- Opening and closing ---
 
-  // Opens FileName (or a new in-memory archive), choosing the file mode.
+  // Opens FileName (or a new in-memory archive), choosing the file mode: a
+  // missing file is created (0xFFFF); an existing one is 0x22 when it could
+  // be written, 0x40 otherwise (both read-only at the OS level). Raises code
+  // 9 for a blank file-name part, else as OpenArchiveMode.
   void OpenArchive();
-  // The same with an explicit 16-bit file mode.
+  // The same with an explicit 16-bit file mode. Before anything closes:
+  // code 10 for a blank file-name part, 12 for a missing file (unless a
+  // spanned disk is awaited), 28 for a mode other than 0xFFFF in memory.
+  // Then the open archive closes and the new one opens: code 48 when its
+  // directory is not valid and OpenDamaged is clear; volume, directory and
+  // file-stream errors pass through. A failed open leaves the component
+  // closed; AfterOpen fires once after each successful one.
   void OpenArchiveMode(uint16_t Mode);
-  // Releases the directory manager and the archive stream; never raises.
+  // Closes whatever is open and never raises. A new archive that nothing was
+  // written to gets its empty directory first (the 22-byte end record); an
+  // existing archive is never written to.
   void CloseArchive();
+  // Open batch updates; nothing in this system raises it above 0.
+  int32_t UpdateLevel() const { return FUpdateLevel; }
 
   // --- Search and extraction ---
 
@@ -258,8 +313,12 @@ class TCVBaseArchiver : public TComponent {
   virtual void DoOnProcessFileFailure(const std::string& FileName, TCVProcessOperation Operation,
                                       int32_t NativeError, int32_t ErrorCode, const std::string& ErrorMessage,
                                       TCVAction& Action);
-  // Volume requests. VolumeNumber counts from 0 here and from 1 for the
-  // handler; Cancel starts False.
+  // Volume requests, fired only by OpenVolume. VolumeFileName comes in as the
+  // archive's FileName and is replaced by the volume's name (MakeVolumeFileName)
+  // before the handler sees it; the disk-full notice gets the blank volume's
+  // name unchanged. VolumeNumber counts from 0 here and from 1 for the
+  // handler; Cancel starts False. Without a handler, smSpanning asks the user
+  // (OK or Cancel) and the other modes answer from whether the file exists.
   virtual void DoOnRequestBlankVolume(int32_t VolumeNumber, std::string& VolumeFileName, bool& Cancel);
   virtual void DoOnRequestFirstVolume(std::string& VolumeFileName, bool& Cancel);
   virtual void DoOnRequestLastVolume(std::string& VolumeFileName, bool& Cancel);
@@ -279,9 +338,14 @@ class TCVBaseArchiver : public TComponent {
   void CheckActive() const;
   // ECVException code 26 while a batch update is open.
   void CheckNotInUpdate() const;
+  // Writes the changes of an ended batch update. Nothing here opens one.
+  void CommitUpdate();
 
   // Rewrites FileName, the archive's name on entry, into the name of volume
-  // VolumeIndex (from 0; -1 is the last volume).
+  // VolumeIndex (from 0; -1 is the last volume), spelled as this component
+  // writes it (.Z01, .ZIP); FindVolumeFile finds it on disk in any case. With
+  // CheckExists in smSpanning, the other scheme's name is taken when only that
+  // file exists.
   void MakeVolumeFileName(std::string& FileName, int32_t VolumeIndex, bool CheckExists);
 
   // --- Shared state ---
@@ -326,6 +390,13 @@ class TCVBaseArchiver : public TComponent {
   std::vector<std::string> FNoCompressionMasks;
   bool FInMemory = false;
   TZip64Mode FZip64Mode = zmAuto;
+
+  // The open sequence (Open.cpp) works on this state.
+  friend class TCVOpenSequence;
+  // InMemory switched off: the memory archive goes to FileName, which must
+  // not hold data already (code 19); a copy cut short is removed.
+  void SaveMemoryArchiveToFile();
+  std::unique_ptr<TFileStream> CreateFileForMemoryArchive();
 
   TCVFileProgressEvent FOnFileProgress;
   TCVProgressEvent FOnOverallProgress;
