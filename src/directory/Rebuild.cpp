@@ -76,7 +76,8 @@ void TCVDirManager::RebuildDirectory() {
   const bool OEMFileNames = FArchiver.Options().OEMFileNames;
 
   int64_t H = FirstLocalHeader(Headers, 0);
-  if (H < 0) throw ECVException(35, &FArchiver);
+  // Raised without the component: the message carries no name prefix.
+  if (H < 0) throw ECVException(35, nullptr);
 
   std::string StoredName;
   // The scan goes on 4 bytes after each header, not after its data: a wrong
