@@ -10,9 +10,12 @@
 #include "itemdata/VolumeNumberInfo.h"
 #include "platform/Component.h"
 #include "platform/Stream.h"
+#include "selection/ArchiveItem.h"
 
 class TCVBaseArchiver;
+class TCVDirArray;
 class TCVDirManager;
+struct TDirItem;
 
 // Events. Sender is always the component; in/out answers are references.
 // A handler counts as set when the function is not empty. Names handed to
@@ -215,6 +218,37 @@ class TCVBaseArchiver : public TComponent {
   // Releases the directory manager and the archive stream; never raises.
   void CloseArchive();
 
+  // --- Search and selection (an open archive is expected) ---
+
+  // Prepares the search in F and finds the first entry whose name matches
+  // FileMask and whose attributes pass SearchAttr: hidden, system, volume and
+  // folder entries only when SearchAttr holds their bit. Without
+  // Options().Recurse only entries in the mask's own folder (compared with
+  // case) are found; names match ignoring case. False when none matches.
+  bool FindFirst(const std::string& FileMask, TCVArchiveItem& F, int32_t SearchAttr,
+                 const std::string& ExclusionMask);
+  // The next match after the one in F. False when there is none; F is then
+  // unchanged except that its ItemIndex moved one step.
+  bool FindNext(TCVArchiveItem& F);
+  // Marks exactly the entries FindFirst / FindNext find.
+  void SelectItems(const std::string& FileMask, int32_t SearchAttr, const std::string& ExclusionMask);
+  // Entries that are not folders. Raises ECVException code 13 when no archive
+  // is open. Options().Recurse is kept.
+  int32_t FileCount();
+
+  // --- Extraction ---
+
+  // Extracts the entries that match into BaseDir (the current folder when
+  // empty). Raises ECVException code 13 without an open archive and 26 inside
+  // a batch update; a failing entry goes to OnProcessFileFailure and the run
+  // goes on; only exhausted memory (or an exception from a handler) ends it.
+  void ExtractFiles(const std::string& FileMask, int32_t SearchAttr, const std::string& ExclusionMask);
+
+  // Run state: reset by every run, kept afterwards.
+  bool CancelRequested() const { return FCancelRequested; }
+  int32_t ProcessedFileCount() const { return FProcessedFileCount; }
+  int32_t SelectedFileCount() const { return FSelectedFileCount; }
+
  protected:
   // Published by TCorvane; read only when entries are written.
   TZip64Mode Zip64Mode() const { return FZip64Mode; }
@@ -268,6 +302,16 @@ class TCVBaseArchiver : public TComponent {
   void CheckActive() const;
   // ECVException code 26 while a batch update is open.
   void CheckNotInUpdate() const;
+
+  // The processing loop: walks the marked entries in directory order under
+  // GlobalLock() and runs Operation on each (poExtract, poTest; poDelete and
+  // poUpdate on the in-memory directory).
+  void ProcessSelectedItems(TCVProcessOperation Operation);
+  // Writes entry Index below BaseFolder (with a trailing separator). Name is
+  // the entry's name as handlers see it.
+  void ExtractOneFile(int32_t Index, const std::string& Name, const std::string& BaseFolder);
+  // Reads entry Index into a stream that discards it; writes nothing.
+  void TestOneItem(int32_t Index, const std::string& Name);
 
   // Rewrites FileName, the archive's name on entry, into the name of volume
   // VolumeIndex (from 0; -1 is the last volume).
@@ -331,6 +375,15 @@ class TCVBaseArchiver : public TComponent {
   TCVOnStoreFileEvent FOnStoreFile;
   TCVOnExtractFileEvent FOnExtractFile;
   TCVDamagedFileEvent FOnDamagedFile;
+
+  // Search internals.
+  TCVDirArray* DirectoryItems() const;
+  bool EntryMatches(const TDirItem& Item, const TInternalSearchRec& Rec) const;
+  bool SearchStep(TCVArchiveItem& F) const;
+  // poDelete on the in-memory directory; true when entry Index was removed.
+  bool DeleteItemInRun(int32_t Index);
+  // poUpdate: takes the disk file's name, time and attributes into entry Index.
+  void UpdateItemInRun(int32_t Index, const std::string& Name, const std::string& BaseFolder);
 };
 
 // The component windows place: deflate for new entries, no ZIP64 records

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "directory/DirArray.h"
+
 class TCVBaseArchiver;
 
 // The loaded directory of the open archive. The component owns one while an
@@ -12,6 +14,9 @@ class TCVDirManager {
   TCVDirManager& operator=(const TCVDirManager&) = delete;
 
   TCVBaseArchiver& Archiver() const { return FArchiver; }
+
+  // The entries, in directory order.
+  TCVDirArray DirItems;
 
  private:
   TCVBaseArchiver& FArchiver;
