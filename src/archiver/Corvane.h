@@ -249,6 +249,14 @@ class TCVBaseArchiver : public TComponent {
   int32_t ProcessedFileCount() const { return FProcessedFileCount; }
   int32_t SelectedFileCount() const { return FSelectedFileCount; }
 
+  // --- Reading entry data ---
+
+  // Writes the plain data of directory item Index to Dest. Raises
+  // ECVException 16 for an index outside the directory, 8 when the data fails
+  // a check that nothing excuses, 55, 45, and 46 when Dest takes fewer bytes
+  // than offered. Stream errors pass through.
+  void ExtractItemToStream(int32_t Index, TStream& Dest);
+
  protected:
   // Published by TCorvane; read only when entries are written.
   TZip64Mode Zip64Mode() const { return FZip64Mode; }
