@@ -242,6 +242,11 @@ class TCVBaseArchiver : public TComponent {
   // empty). Raises ECVException code 13 without an open archive and 26 inside
   // a batch update; a failing entry goes to OnProcessFileFailure and the run
   // goes on; only exhausted memory (or an exception from a handler) ends it.
+  // Entry names, also as OnExtractFile leaves them, are confined below
+  // BaseDir (drive and network prefixes, empty, "." and ".." components
+  // dropped; code 19 when nothing is left). A DestFileName that an
+  // OnConfirmOverwrite handler returns is the application's own choice and is
+  // used as given. An existing file is only ever replaced by kept output.
   void ExtractFiles(const std::string& FileMask, int32_t SearchAttr, const std::string& ExclusionMask);
 
   // Run state: reset by every run, kept afterwards.
@@ -318,7 +323,8 @@ class TCVBaseArchiver : public TComponent {
   // Writes entry Index below BaseFolder (with a trailing separator). Name is
   // the entry's name as handlers see it.
   void ExtractOneFile(int32_t Index, const std::string& Name, const std::string& BaseFolder);
-  // Reads entry Index into a stream that discards it; writes nothing.
+  // Reads entry Index into a stream that discards it. Nothing is written, so
+  // TempDir is not used and no file can fail to be created.
   void TestOneItem(int32_t Index, const std::string& Name);
 
   // Rewrites FileName, the archive's name on entry, into the name of volume

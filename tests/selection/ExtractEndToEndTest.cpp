@@ -15,6 +15,7 @@
 #include "ExtractFixture.h"
 #include "platform/ByteOrder.h"
 #include "platform/Files.h"
+#include "platform/Path.h"
 #include "support/PeerTools.h"
 
 namespace {
@@ -191,8 +192,9 @@ TEST_P(EndToEnd, TruncatedArchiveKeepsEveryCompleteEntryAndTheCutOnesData) {
       EXPECT_GT(Kept.size(), 0u);
       EXPECT_LT(Kept.size(), F.Bytes.size());
       EXPECT_TRUE(F.Bytes.compare(0, Kept.size(), Kept) == 0);
-      if (F.Name.rfind("bin/random", 0) == 0 && GetParam() == mkPython)
+      if (F.Name.rfind("bin/random", 0) == 0 && GetParam() == mkPython) {
         EXPECT_EQ(static_cast<int64_t>(Kept.size()), Cut - S.DataStart);
+      }
       EXPECT_EQ(LogOf("damaged " + F.Name).size(), 1u);
     } else if (S.Header >= Cut) {
       EXPECT_FALSE(FileExists(Out + "/" + F.Name));
@@ -222,8 +224,13 @@ TEST_P(EndToEnd, WithoutDirectoryExtractsLikeIntact) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Makers, EndToEnd, testing::Values(mkInfoZip, mkSevenZip, mkPython),
-                         [](const testing::TestParamInfo<TMaker>& Info) {
-                           static const char* Names[] = {"InfoZip", "SevenZip", "Python"};
-                           return std::string(Names[Info.param]);
-                         });
+namespace {
+
+std::string MakerName(const testing::TestParamInfo<TMaker>& Info) {
+  static const char* Names[] = {"InfoZip", "SevenZip", "Python"};
+  return Names[Info.param];
+}
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Makers, EndToEnd, testing::Values(mkInfoZip, mkSevenZip, mkPython), MakerName);

@@ -99,7 +99,9 @@ TEST_F(ExtractTest, CreateDirsAndOverwriteMode) {
     ASSERT_TRUE(ForceDirectories(Dest));
     Z2.ExtractFiles("*.*", 0x28BF, std::string());
     EXPECT_EQ(Tree(Dest), ExpectedTrees[I]);
-    if (ExpectedFlat[I] != nullptr) EXPECT_EQ(Read(Dest + "/f.txt"), ExpectedFlat[I]);
+    if (ExpectedFlat[I] != nullptr) {
+      EXPECT_EQ(Read(Dest + "/f.txt"), ExpectedFlat[I]);
+    }
     // An entry left alone by the overwrite rules still counts.
     EXPECT_EQ(Z2.ProcessedFileCount(), 2);
   }
