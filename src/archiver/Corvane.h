@@ -96,6 +96,11 @@ class TCVSpanningOptions {
   // Copies every field.
   void Assign(const TCVSpanningOptions& Source);
 
+  // The size limit in bytes of the volume Info names: FirstVolumeSize for
+  // the first volume when positive, otherwise the limit VolumeSize stands for
+  // (-1 under vsAutoDetect: the disk's free space decides).
+  int64_t VolumeSizeFor(const TCVVolumeNumberInfo& Info) const;
+
  private:
   // A new object starts at 0, below the setter's minimum.
   int64_t FCustomVolumeSize = 0;
@@ -105,6 +110,9 @@ class TCVSpanningOptions {
 // that the subsystems work on. Each subsystem defines its member functions
 // in its own folder.
 class TCVBaseArchiver : public TComponent {
+  // The directory manager reads and switches the archive stream.
+  friend class TCVDirManager;
+
  public:
   explicit TCVBaseArchiver(TComponent* Owner = nullptr);
   // Closes any open archive first.
@@ -330,6 +338,9 @@ class TCVBaseArchiver : public TComponent {
   // Rewrites FileName, the archive's name on entry, into the name of volume
   // VolumeIndex (from 0; -1 is the last volume).
   void MakeVolumeFileName(std::string& FileName, int32_t VolumeIndex, bool CheckExists);
+  // Makes the volume Info names the archive stream; raises code 45 when the
+  // volume cannot be obtained.
+  void OpenVolume(TCVVolumeNumberInfo& Info);
 
   // --- Shared state ---
 
