@@ -13,6 +13,8 @@
 
 class TCVBaseArchiver;
 class TCVDirManager;
+class TCVItemReader;
+struct TDirItem;
 
 // Events. Sender is always the component; in/out answers are references.
 // A handler counts as set when the function is not empty. Names handed to
@@ -215,6 +217,21 @@ class TCVBaseArchiver : public TComponent {
   // Releases the directory manager and the archive stream; never raises.
   void CloseArchive();
 
+  // --- Reading entry data ---
+
+  // Writes the plain data of directory item Index to Dest: makes its volume
+  // the archive stream, reads, decrypts and inflates the data in chunks of
+  // 1 MiB with progress events, and compares the size and the CRC-32 with
+  // the item. Dest receives the plain bytes in order, and after a failure
+  // every byte decoded before it.
+  // Raises ECVException 16 for an index outside the directory; 8 when the
+  // data fails a check, unless CancelRequested, SkipFileRequested or
+  // ExtractCorruptedFiles excuses it (an entry kept that way fires
+  // OnDamagedFile with the reason); 55 for Deflate64; 45 when the entry's
+  // volume cannot be had; 46 when Dest takes fewer bytes than offered, never
+  // excused. Stream errors pass through.
+  void ExtractItemToStream(int32_t Index, TStream& Dest);
+
  protected:
   // Published by TCorvane; read only when entries are written.
   TZip64Mode Zip64Mode() const { return FZip64Mode; }
@@ -273,6 +290,20 @@ class TCVBaseArchiver : public TComponent {
   // VolumeIndex (from 0; -1 is the last volume).
   void MakeVolumeFileName(std::string& FileName, int32_t VolumeIndex, bool CheckExists);
 
+  // Makes the volume Info names the archive stream, asking for it when
+  // needed. Raises ECVException code 45 when a request is cancelled.
+  void OpenVolume(const TCVVolumeNumberInfo& Info);
+
+  // Reads the entry whose local header is at Source's position into Dest.
+  // True when the data was read and written whole and both the size and the
+  // CRC-32 match Item; false otherwise, also when the entry was skipped,
+  // refused or cancelled before its last chunk. DamageReason, when given,
+  // gets why (empty for a skip or a cancel). Raises only codes 55, 45 (the
+  // entry's own volume), 46 and the streams' errors.
+  bool ReadItemData(TStream& Source, TStream& Dest, const TDirItem& Item, std::string* DamageReason = nullptr);
+  // The volume holding Item's local header, and the archive's last volume.
+  TCVVolumeNumberInfo ItemVolume(const TDirItem& Item) const;
+
   // --- Shared state ---
 
   bool FActive = false;
@@ -299,6 +330,9 @@ class TCVBaseArchiver : public TComponent {
   long double FFileBytesTotal = 0;
 
  private:
+  // The entry reader shares the run state, the password and the volumes.
+  friend class TCVItemReader;
+
   TCVOptions FOptions;
   TCVCompressionLevel FCompressionLevel = clFastest;
   uint8_t FCompressionMode = 1;

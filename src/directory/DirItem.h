@@ -36,6 +36,10 @@ struct TDirItem : TCentralFileHeader {
   std::string SourceFileName;
   uint8_t CompressionMode = 0;
   TCVProcessOperation Operation = poAdd;
+  // Rebuilt from a local header whose sizes follow the data (flag bit 3)
+  // without a data descriptor to give them: the recorded sizes are not the
+  // entry's, so its data is read to its end and reported as damaged.
+  bool SizesUnknown = false;
 
   // Effective values: the ZIP64 value where the 32-bit (16-bit) field holds
   // the marker, the field itself otherwise.

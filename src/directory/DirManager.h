@@ -1,5 +1,10 @@
 #pragma once
 
+#include <cstdint>
+
+#include "directory/DirArray.h"
+#include "directory/ZipRecords.h"
+
 class TCVBaseArchiver;
 
 // The loaded directory of the open archive. The component owns one while an
@@ -12,6 +17,15 @@ class TCVDirManager {
   TCVDirManager& operator=(const TCVDirManager&) = delete;
 
   TCVBaseArchiver& Archiver() const { return FArchiver; }
+
+  // The entries, in directory order (file order after a rebuild).
+  TCVDirArray DirItems;
+  TZip64Locator Zip64Locator;
+  TEndRecord EndRecord;
+  // Where entry data begins.
+  int64_t DataStart = 0;
+  // The loaded archive has a ZIP64 locator before its end record.
+  bool IsZip64 = false;
 
  private:
   TCVBaseArchiver& FArchiver;
