@@ -5,6 +5,7 @@
 
 #include "archiver/CVExcept.h"
 #include "directory/DirManager.h"
+#include "itemdata/VolumeFiles.h"
 #include "platform/Dialogs.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
@@ -168,34 +169,93 @@ void TCVBaseArchiver::DoOnProcessFileFailure(const std::string& FileName, TCVPro
   }
 }
 
+namespace {
+
+// The volume requests' dialog: OK goes on, anything else cancels.
+bool VolumeDialogCancelled(const std::string& Text) { return Dialogs().MessageDlg(Text, {mbOK, mbCancel}) != mrOk; }
+
+}  // namespace
+
 void TCVBaseArchiver::DoOnRequestBlankVolume(int32_t VolumeNumber, std::string& VolumeFileName, bool& Cancel) {
+  const int32_t Number = std::max(VolumeNumber, 0);
+  MakeVolumeFileName(VolumeFileName, Number, false);
   Cancel = false;
-  if (FOnRequestBlankVolume) FOnRequestBlankVolume(*this, std::max(VolumeNumber, 0) + 1, VolumeFileName, Cancel);
-  // The default without a handler comes with volume naming.
+  if (FOnRequestBlankVolume) {
+    FOnRequestBlankVolume(*this, Number + 1, VolumeFileName, Cancel);
+    return;
+  }
+  // A split volume goes next to the others without asking.
+  if (FSpanningMode == smSpanning) Cancel = VolumeDialogCancelled(Format("Please insert a blank disk #%d", Number + 1));
 }
 
 void TCVBaseArchiver::DoOnRequestFirstVolume(std::string& VolumeFileName, bool& Cancel) {
+  const std::string ArchiveName = VolumeFileName;
+  MakeVolumeFileName(VolumeFileName, 0, !FOnRequestFirstVolume);
   Cancel = false;
-  if (FOnRequestFirstVolume) FOnRequestFirstVolume(*this, VolumeFileName, Cancel);
-  // The default without a handler comes with volume naming.
+  if (FOnRequestFirstVolume) {
+    FOnRequestFirstVolume(*this, VolumeFileName, Cancel);
+    return;
+  }
+  if (FSpanningMode == smSpanning) {
+    Cancel = VolumeDialogCancelled("Please insert the first disk");
+    // The inserted disk may carry the other naming scheme.
+    VolumeFileName = ArchiveName;
+    MakeVolumeFileName(VolumeFileName, 0, true);
+  } else {
+    Cancel = !VolumeFileExists(VolumeFileName) && FArchiveOpenMode != fmCreate;
+  }
 }
 
 void TCVBaseArchiver::DoOnRequestLastVolume(std::string& VolumeFileName, bool& Cancel) {
+  MakeVolumeFileName(VolumeFileName, -1, true);
   Cancel = false;
-  if (FOnRequestLastVolume) FOnRequestLastVolume(*this, VolumeFileName, Cancel);
-  // The default without a handler comes with volume naming.
+  if (FOnRequestLastVolume) {
+    FOnRequestLastVolume(*this, VolumeFileName, Cancel);
+    return;
+  }
+  if (FSpanningMode == smSpanning) {
+    Cancel = VolumeDialogCancelled("Please insert the last disk");
+    while (!Cancel && !VolumeFileExists(VolumeFileName))
+      Cancel = VolumeDialogCancelled(Format(
+          "File '%s' not found on inserted disk. Please insert last disk with required file", VolumeFileName));
+  } else {
+    Cancel = !VolumeFileExists(VolumeFileName);
+  }
 }
 
 void TCVBaseArchiver::DoOnRequestMiddleVolume(int32_t VolumeNumber, std::string& VolumeFileName, bool& Cancel) {
+  const std::string ArchiveName = VolumeFileName;
+  MakeVolumeFileName(VolumeFileName, VolumeNumber, !FOnRequestMiddleVolume);
   Cancel = false;
-  if (FOnRequestMiddleVolume) FOnRequestMiddleVolume(*this, VolumeNumber + 1, VolumeFileName, Cancel);
-  // The default without a handler comes with volume naming.
+  if (FOnRequestMiddleVolume) {
+    FOnRequestMiddleVolume(*this, VolumeNumber + 1, VolumeFileName, Cancel);
+    return;
+  }
+  if (FSpanningMode == smSpanning)
+    Cancel = VolumeDialogCancelled(Format("Please insert disk #%d", VolumeNumber + 1));
+  else
+    Cancel = !VolumeFileExists(VolumeFileName);
+  // The inserted disk may carry the other naming scheme.
+  VolumeFileName = ArchiveName;
+  MakeVolumeFileName(VolumeFileName, VolumeNumber, true);
 }
 
 void TCVBaseArchiver::DoOnDiskFull(int32_t VolumeNumber, const std::string& VolumeFileName, bool& Cancel) {
   Cancel = false;
-  if (FOnDiskFull) FOnDiskFull(*this, VolumeNumber + 1, VolumeFileName, Cancel);
-  // The default without a handler comes with volume naming.
+  if (FOnDiskFull) {
+    FOnDiskFull(*this, VolumeNumber + 1, VolumeFileName, Cancel);
+    return;
+  }
+  if (FSpanningMode != smSpanning) {
+    Cancel = true;
+    return;
+  }
+  TCVVolumeNumberInfo Volume;
+  Volume.SetNumber(VolumeNumber);
+  Cancel = VolumeDialogCancelled(Format(
+      "Disk is full. Required free space: %d bytes, but available only: %d bytes. Clean the disk or find another "
+      "blank disk",
+      FSpanningOptions.VolumeSizeFor(Volume), DriveFreeSpace(VolumeFileName)));
 }
 
 void TCVBaseArchiver::DoOnStoreFile(std::string& FileName, uint32_t& FileAttr, std::string& Comment) {

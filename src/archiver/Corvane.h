@@ -95,6 +95,11 @@ class TCVSpanningOptions {
   // Copies every field.
   void Assign(const TCVSpanningOptions& Source);
 
+  // The size limit of the volume Info names: FirstVolumeSize for the first
+  // volume when it is above 0, else the limit of VolumeSize; -1 under
+  // vsAutoDetect (the free space of the disk decides).
+  int64_t VolumeSizeFor(const TCVVolumeNumberInfo& Info) const;
+
  private:
   // A new object starts at 0, below the setter's minimum.
   int64_t FCustomVolumeSize = 0;
@@ -208,6 +213,37 @@ class TCVBaseArchiver : public TComponent {
   const TCVVolumeNumberInfo& CurrentVolume() const { return FCurrentVolume; }
   const std::string& CurrentVolumeName() const { return FCurrentVolumeName; }
 
+  // --- Volumes of split and spanned archives ---
+
+  // Makes the volume Info names the archive stream. With smNone it opens
+  // FileName when no stream is open; writing (ArchiveOpenMode 0xFFFF) it
+  // creates the volume through the blank-volume request, checking the free
+  // space; reading it asks for the volume unless it is already open. Raises
+  // ECVException code 45 when a request is cancelled (or answered with an
+  // empty name); file-stream errors pass through. Info stays the caller's.
+  void OpenVolume(const TCVVolumeNumberInfo& Info);
+  // Frees the archive stream, opens FileName with ArchiveOpenMode and makes
+  // it CurrentVolumeName. File-stream errors pass through (with no stream
+  // left open).
+  void OpenVolumeFile(const std::string& FileName);
+  // Bytes free to this process where FileName lies; -1 when it cannot be told.
+  int64_t DriveFreeSpace(const std::string& FileName) const;
+  // The extension of FileName, lower-cased (ASCII), contains ".exe".
+  static bool IsExeFileName(const std::string& FileName);
+  // Writes Count bytes of Data to Pending (when given) or Stream, moving to
+  // the next volume (Info's number + 1, through OpenVolume) when the current
+  // one is full. KeepTogether is the number of bytes the caller writes next
+  // that must land on the same volume as this buffer, or -1 for none. Stream
+  // is the archive stream and follows it onto new volumes. Returns the bytes
+  // written: fewer than Count when a volume has no room left, or when a fresh
+  // volume takes nothing.
+  int64_t WriteAcrossVolumes(const void* Data, int64_t Count, TStream* Pending, int32_t KeepTogether,
+                             TCVVolumeNumberInfo& Info, TStream*& Stream);
+  // The same, raising ECVException code 46 when fewer than Count bytes were
+  // written.
+  void WriteBufferAcrossVolumes(const void* Data, int64_t Count, TStream* Pending, int32_t KeepTogether,
+                                TCVVolumeNumberInfo& Info, TStream*& Stream);
+
   // --- Opening and closing ---
 
   // Opens FileName (or a new in-memory archive), choosing the file mode.
@@ -264,8 +300,12 @@ class TCVBaseArchiver : public TComponent {
   virtual void DoOnProcessFileFailure(const std::string& FileName, TCVProcessOperation Operation,
                                       int32_t NativeError, int32_t ErrorCode, const std::string& ErrorMessage,
                                       TCVAction& Action);
-  // Volume requests. VolumeNumber counts from 0 here and from 1 for the
-  // handler; Cancel starts False.
+  // Volume requests, fired only by OpenVolume. VolumeFileName comes in as the
+  // archive's FileName and is replaced by the volume's name (MakeVolumeFileName)
+  // before the handler sees it; the disk-full notice gets the blank volume's
+  // name unchanged. VolumeNumber counts from 0 here and from 1 for the
+  // handler; Cancel starts False. Without a handler, smSpanning asks the user
+  // (OK or Cancel) and the other modes answer from whether the file exists.
   virtual void DoOnRequestBlankVolume(int32_t VolumeNumber, std::string& VolumeFileName, bool& Cancel);
   virtual void DoOnRequestFirstVolume(std::string& VolumeFileName, bool& Cancel);
   virtual void DoOnRequestLastVolume(std::string& VolumeFileName, bool& Cancel);
@@ -289,10 +329,6 @@ class TCVBaseArchiver : public TComponent {
   // Rewrites FileName, the archive's name on entry, into the name of volume
   // VolumeIndex (from 0; -1 is the last volume).
   void MakeVolumeFileName(std::string& FileName, int32_t VolumeIndex, bool CheckExists);
-
-  // Makes the volume Info names the archive stream, asking for it when
-  // needed. Raises ECVException code 45 when a request is cancelled.
-  void OpenVolume(const TCVVolumeNumberInfo& Info);
 
   // Reads the entry whose local header is at Source's position into Dest.
   // True when the data was read and written whole and both the size and the

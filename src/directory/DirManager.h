@@ -22,7 +22,8 @@ class TCVDirManager {
   TCVDirArray DirItems;
   TZip64Locator Zip64Locator;
   TEndRecord EndRecord;
-  // Where entry data begins.
+  // File offset at which entry data begins; not 0 when the archive starts
+  // with a stub or other leading bytes.
   int64_t DataStart = 0;
   // The loaded archive has a ZIP64 locator before its end record.
   bool IsZip64 = false;
