@@ -15,6 +15,7 @@
 class TCVBaseArchiver;
 class TCVDirArray;
 class TCVDirManager;
+class TCVItemReader;
 struct TDirItem;
 
 // Events. Sender is always the component; in/out answers are references.
@@ -295,10 +296,17 @@ class TCVBaseArchiver : public TComponent {
 
   // --- Reading entry data ---
 
-  // Writes the plain data of directory item Index to Dest. Raises
-  // ECVException 16 for an index outside the directory, 8 when the data fails
-  // a check that nothing excuses, 55, 45, and 46 when Dest takes fewer bytes
-  // than offered. Stream errors pass through.
+  // Writes the plain data of directory item Index to Dest: makes its volume
+  // the archive stream, reads, decrypts and inflates the data in chunks of
+  // 1 MiB with progress events, and compares the size and the CRC-32 with
+  // the item. Dest receives the plain bytes in order, and after a failure
+  // every byte decoded before it.
+  // Raises ECVException 16 for an index outside the directory; 8 when the
+  // data fails a check, unless CancelRequested, SkipFileRequested or
+  // ExtractCorruptedFiles excuses it (an entry kept that way fires
+  // OnDamagedFile with the reason); 55 for Deflate64; 45 when the entry's
+  // volume cannot be had; 46 when Dest takes fewer bytes than offered, never
+  // excused. Stream errors pass through.
   void ExtractItemToStream(int32_t Index, TStream& Dest);
 
  protected:
@@ -380,6 +388,16 @@ class TCVBaseArchiver : public TComponent {
   // volume cannot be obtained.
   void OpenVolume(TCVVolumeNumberInfo& Info);
 
+  // Reads the entry whose local header is at Source's position into Dest.
+  // True when the data was read and written whole and both the size and the
+  // CRC-32 match Item; false otherwise, also when the entry was skipped,
+  // refused or cancelled before its last chunk. DamageReason, when given,
+  // gets why (empty for a skip or a cancel). Raises only codes 55, 45 (the
+  // entry's own volume), 46 and the streams' errors.
+  bool ReadItemData(TStream& Source, TStream& Dest, const TDirItem& Item, std::string* DamageReason = nullptr);
+  // The volume holding Item's local header, and the archive's last volume.
+  TCVVolumeNumberInfo ItemVolume(const TDirItem& Item) const;
+
   // --- Shared state ---
 
   bool FActive = false;
@@ -406,6 +424,9 @@ class TCVBaseArchiver : public TComponent {
   long double FFileBytesTotal = 0;
 
  private:
+  // The entry reader shares the run state, the password and the volumes.
+  friend class TCVItemReader;
+
   TCVOptions FOptions;
   TCVCompressionLevel FCompressionLevel = clFastest;
   uint8_t FCompressionMode = 1;
