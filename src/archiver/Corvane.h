@@ -384,9 +384,6 @@ class TCVBaseArchiver : public TComponent {
   // CheckExists in smSpanning, the other scheme's name is taken when only that
   // file exists.
   void MakeVolumeFileName(std::string& FileName, int32_t VolumeIndex, bool CheckExists);
-  // Makes the volume Info names the archive stream; raises code 45 when the
-  // volume cannot be obtained.
-  void OpenVolume(TCVVolumeNumberInfo& Info);
 
   // Reads the entry whose local header is at Source's position into Dest.
   // True when the data was read and written whole and both the size and the
