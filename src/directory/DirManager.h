@@ -81,8 +81,9 @@ class TCVDirManager {
   // IsZip64 is set and P moves to the locator.
   void ReadZip64Locator(int64_t& P);
   // Reads the ZIP64 end record at the locator's EndRecordOffset; with its
-  // signature P moves 56 bytes back and the result is true. False when P is
-  // not beyond 56, the record cannot be read or its signature differs.
+  // signature P moves 56 bytes back and the result is true. False when fewer
+  // than 56 bytes lie before P, the record cannot be read or its signature
+  // differs.
   bool ReadZip64EndRecord(int64_t& P);
   // Sets DataStart to where item 0's local header really lies, searching
   // forward from its stored offset for one that matches it; to P when the
