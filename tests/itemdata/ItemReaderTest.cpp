@@ -58,7 +58,7 @@ TReadResult Extract(TReaderArchiver& A, int32_t Index) {
   TReaderRecorder R(A);
   TMemoryStream Dest;
   TReadResult Result;
-  Result.Error = NativeErrorOf([&] { A.ExtractItemToStream(Index, Dest); });
+  Result.Error = RaisedNativeError([&] { A.ExtractItemToStream(Index, Dest); });
   Result.Output = Dest.Bytes();
   Result.Reasons = R.DamageReasons();
   return Result;
@@ -155,11 +155,11 @@ TEST(ItemReader, IndexOutsideTheDirectoryRaises16) {
   for (int32_t Index : {-1, 1, 1000}) {
     SCOPED_TRACE(Index);
     TMemoryStream Dest;
-    EXPECT_EQ(NativeErrorOf([&] { A.ExtractItemToStream(Index, Dest); }), 16);
+    EXPECT_EQ(RaisedNativeError([&] { A.ExtractItemToStream(Index, Dest); }), 16);
   }
   TReaderArchiver Closed;
   TMemoryStream Dest;
-  EXPECT_EQ(NativeErrorOf([&] { Closed.ExtractItemToStream(0, Dest); }), 16);
+  EXPECT_EQ(RaisedNativeError([&] { Closed.ExtractItemToStream(0, Dest); }), 16);
 }
 
 // The output estimate follows the directory's size ratio. With a ratio of 0
@@ -479,7 +479,7 @@ TEST(ItemReader, AShortWriteToTheOutputIsCode46EvenWhenDamageIsKept) {
     Disk.LimitWrites(Name, 1500000);
     std::unique_ptr<TFileStream> Dest = Disk.CreateNewFile(Folder / Name);
     TReaderRecorder R(A);
-    EXPECT_EQ(NativeErrorOf([&] { A.ExtractItemToStream(0, *Dest); }), 46);
+    EXPECT_EQ(RaisedNativeError([&] { A.ExtractItemToStream(0, *Dest); }), 46);
     EXPECT_TRUE(R.DamageReasons().empty());
   }
 }

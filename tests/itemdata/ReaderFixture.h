@@ -41,6 +41,16 @@ class TReaderArchiver : public TCorvane {
   void Attach(const ZipBuilder& B, const TBytes& Undamaged) { Attach(B.Build(), Undamaged, B.Layout()); }
   void Attach(const ZipBuilder& B) { Attach(B, B.Build()); }
 
+  // A split archive whose volumes lie on disk, the last one at FileName():
+  // the directory comes from the builder's undamaged image, and no volume is
+  // open yet.
+  void AttachSplit(const ZipBuilder& B, const TBytes& Undamaged, int32_t VolumeCount) {
+    Attach(Undamaged, Undamaged, B.Layout());
+    FArchiveStream.reset();
+    FDirManager->EndRecord.DiskNumber = static_cast<uint16_t>(VolumeCount - 1);
+    FArchiveOpenMode = fmShareDenyNone;
+  }
+
   TDirItem& Item(int32_t Index) { return FDirManager->DirItems.ItemPtr(Index); }
   TStream& ArchiveStream() { return *FArchiveStream; }
 
@@ -150,7 +160,7 @@ inline TBytes Concat(TBytes A, const TBytes& B) {
 
 // The NativeError of the ECVException Call raises; -1 when it raises none.
 template <typename F>
-int32_t NativeErrorOf(F&& Call) {
+int32_t RaisedNativeError(F&& Call) {
   try {
     Call();
   } catch (const ECVException& E) {
