@@ -327,7 +327,10 @@ class TCVBaseArchiver : public TComponent {
   void CheckNotInUpdate() const;
 
   // Rewrites FileName, the archive's name on entry, into the name of volume
-  // VolumeIndex (from 0; -1 is the last volume).
+  // VolumeIndex (from 0; -1 is the last volume), spelled as this component
+  // writes it (.Z01, .ZIP); FindVolumeFile finds it on disk in any case. With
+  // CheckExists in smSpanning, the other scheme's name is taken when only that
+  // file exists.
   void MakeVolumeFileName(std::string& FileName, int32_t VolumeIndex, bool CheckExists);
 
   // Reads the entry whose local header is at Source's position into Dest.

@@ -96,7 +96,7 @@ const TPeerCase PeerCases[] = {
     {"UTF-8 name, extra sub-records",
      [](ZipBuilder& B) {
        B.Add("gr\xC3\xBC\xC3\x9F" "e.txt", "x").Utf8Name();
-       B.Add("extra.txt", "y").Extra(std::string("\xFE\xCA\x03\x00" "abc", 7)).Zip64(z64Offset);
+       B.Add("extra.txt", "y").Extra(ExtraSubRecord(0xCAFE, "abc")).Zip64(z64Offset);
      },
      {{"gr\xC3\xBC\xC3\x9F" "e.txt", "x"}, {"extra.txt", "y"}}, "", 0},
 };
@@ -245,6 +245,44 @@ TEST(ZipBuilderDamage, KnobsHitTheReportedOffsets) {
   EXPECT_EQ(Damaged[L.EndRecord + 10], 7);
   B.Truncate(L.Entries[1].LocalHeader);
   EXPECT_EQ(B.Build().size(), static_cast<size_t>(L.Entries[1].LocalHeader));
+}
+
+// Leaving records out: the bytes are gone, the layout says so, and the end
+// record still describes the directory that is missing.
+TEST(ZipBuilderDamage, OmittedRecords) {
+  auto Count = [](const TBytes& A, uint32_t Signature) {
+    int N = 0;
+    for (size_t I = 0; I + 4 <= A.size(); ++I)
+      N += (A[I] | A[I + 1] << 8 | A[I + 2] << 16 | static_cast<uint32_t>(A[I + 3]) << 24) == Signature;
+    return N;
+  };
+  ZipBuilder Full;
+  Full.Add("a.txt", "a");
+  Full.Add("b.txt", "b");
+  ZipLayout FullLayout = Full.Layout();
+  TBytes FullBytes = Full.Build();
+
+  ZipBuilder NoDir;
+  NoDir.Add("a.txt", "a");
+  NoDir.Add("b.txt", "b");
+  NoDir.OmitCentralDirectory();
+  ZipLayout L = NoDir.Layout();
+  TBytes A = NoDir.Build();
+  EXPECT_EQ(Count(A, 0x02014B50), 0);
+  EXPECT_EQ(L.CentralDirectory, -1);
+  EXPECT_EQ(L.Entries[0].CentralHeader, -1);
+  EXPECT_EQ(L.EndRecord, FullLayout.CentralDirectory);
+  // Same end record but for where it lies: entries 2, directory size as if present.
+  EXPECT_EQ(TBytes(A.begin() + L.EndRecord + 8, A.end()),
+            TBytes(FullBytes.begin() + FullLayout.EndRecord + 8, FullBytes.end()));
+
+  ZipBuilder NoEnd;
+  NoEnd.Add("a.txt", "a");
+  NoEnd.OmitEndRecord();
+  TBytes E = NoEnd.Build();
+  EXPECT_EQ(Count(E, 0x06054B50), 0);
+  EXPECT_EQ(Count(E, 0x02014B50), 1);
+  EXPECT_EQ(NoEnd.Layout().EndRecord, -1);
 }
 
 // The component's block format, read back the way its layout says.

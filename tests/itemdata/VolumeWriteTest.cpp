@@ -238,7 +238,7 @@ TEST(WriteAcrossVolumes, BytesKeptTogetherMoveToTheNextVolumeWhole) {
     TCVVolumeNumberInfo Info = Numbered(0);
     S.Z.OpenVolume(Info);
     TStream* Stream = S.Z.ArchiveStream();
-    const std::string Data = Pattern(1000);
+    const std::string Data = Pattern(1100);
     Stream->WriteBuffer(Data.data(), 900);
     S.Z.WriteBufferAcrossVolumes(Data.data() + 900, C.Count, nullptr, C.KeepTogether, Info, Stream);
     S.Z.DropArchiveStream();

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <map>
 
 std::string ShellQuote(const std::string& S) {
   std::string Out = "'";
@@ -16,11 +17,18 @@ std::string ShellQuote(const std::string& S) {
   return Out + "'";
 }
 
+// Answers are kept: the tests ask often and the answer does not change.
 bool HaveProgram(const std::string& Program) {
-  return RunCommand("command -v " + ShellQuote(Program)) == 0;
+  static std::map<std::string, bool> Known;
+  auto It = Known.find(Program);
+  if (It == Known.end()) It = Known.emplace(Program, RunCommand("command -v " + ShellQuote(Program)) == 0).first;
+  return It->second;
 }
 
-bool HavePythonZipfile() { return RunCommand("python3 -c 'import zipfile, zlib'") == 0; }
+bool HavePythonZipfile() {
+  static const bool Have = RunCommand("python3 -c 'import zipfile, zlib'") == 0;
+  return Have;
+}
 
 int RunCommand(const std::string& Command, std::string* Output) {
   std::string Full = Command + " 2>/dev/null";

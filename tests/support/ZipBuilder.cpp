@@ -113,6 +113,13 @@ TBytes BlockPayload(const TBytes& Data, const ZipBlockFormat& F) {
 
 TBytes ToBytes(const std::string& S) { return TBytes(S.begin(), S.end()); }
 
+std::string ExtraSubRecord(uint16_t HeaderId, const std::string& Data) {
+  TBytes B;
+  Put16(B, HeaderId);
+  Put16(B, static_cast<uint16_t>(Data.size()));
+  return std::string(B.begin(), B.end()) + Data;
+}
+
 uint16_t DosDate(int Year, int Month, int Day) {
   return static_cast<uint16_t>(((Year - 1980) << 9) | (Month << 5) | Day);
 }
@@ -526,7 +533,10 @@ ZipBuilder::TComposed ZipBuilder::Compose() const {
     PutBytes(R, E.FComment);
 
     DirSize += R.size();
-    if (FOmitDirectory) continue;
+    if (FOmitDirectory) {
+      CentralDisks.push_back(V.Disk());
+      continue;
+    }
     V.KeepTogether(R.size());
     if (I == 0) {
       DirDisk = V.Disk();

@@ -235,6 +235,10 @@ class ZipBuilder {
   std::vector<TDamage> FDamage;
 };
 
+// One extra-field sub-record (HeaderId, DataSize, Data) as bytes, for
+// LocalExtra, CentralExtra and Extra.
+std::string ExtraSubRecord(uint16_t HeaderId, const std::string& Data);
+
 // A DOS date and time.
 uint16_t DosDate(int Year, int Month, int Day);
 uint16_t DosTimeOfDay(int Hour, int Minute, int Second);
