@@ -109,6 +109,9 @@ class TCVSpanningOptions {
 // that the subsystems work on. Each subsystem defines its member functions
 // in its own folder.
 class TCVBaseArchiver : public TComponent {
+  // The directory manager reads and switches the archive stream.
+  friend class TCVDirManager;
+
  public:
   explicit TCVBaseArchiver(TComponent* Owner = nullptr);
   // Closes any open archive first.
