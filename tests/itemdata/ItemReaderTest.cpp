@@ -534,6 +534,43 @@ TEST(ItemReader, SizesUnknownReadsToTheNaturalEndAndIsAlwaysDamaged) {
   }
 }
 
+TEST(ItemReader, RebuiltEntriesWithoutDescriptorsComeBackAndAreReported) {
+  // No directory: the manager rebuilds it from the local headers and cannot
+  // find the descriptors that carry no signature.
+  const TBytes Streamed = Mixed(1500000, 18);
+  ZipBuilder B;
+  B.Add("intact.txt", "intact").Deflated();
+  B.Add("streamed.bin", Streamed).Deflated().DataDescriptor(false);
+  B.Add("stored.txt", "stored, streamed").DataDescriptor(false);
+  // No signed descriptor follows: the rebuild would take its sizes.
+  B.Add("last.txt", "last").Deflated();
+  B.OmitCentralDirectory().OmitEndRecord();
+  const TBytes Image = B.Build();
+  const ZipLayout L = B.Layout();
+  TReaderArchiver A;
+  A.SetExtractCorruptedFiles(true);
+  A.Load(Image);
+  ASSERT_EQ(A.ItemCount(), 4);
+  struct TExpect {
+    TBytes Data;
+    std::vector<std::string> Reasons;
+  };
+  const TExpect Expect[] = {
+      {ToBytes("intact"), {}},
+      {Streamed, {"sizes unknown"}},
+      // Stored data runs on to the next local header: the descriptor comes along.
+      {TBytes(Image.begin() + L.Entries[2].Data, Image.begin() + L.Entries[3].LocalHeader), {"sizes unknown"}},
+      {ToBytes("last"), {}},
+  };
+  for (int32_t I = 0; I < 4; ++I) {
+    SCOPED_TRACE(A.Item(I).FileName);
+    TReadResult R = Extract(A, I);
+    EXPECT_EQ(R.Error, -1);
+    EXPECT_TRUE(R.Output == Expect[I].Data) << R.Output.size() << " bytes";
+    EXPECT_EQ(R.Reasons, Expect[I].Reasons);
+  }
+}
+
 TEST(ItemReader, SizesUnknownAtTheEndOfAFileStopsAtTheEnd) {
   const TBytes Data = Mixed(500000, 17);
   ZipBuilder B;

@@ -37,6 +37,18 @@ class TReaderArchiver : public TCorvane {
     for (int32_t I = 0; I < Items.Count(); ++I) ReadDirItem(Source, Items.ItemPtr(I), true);
     FActive = true;
   }
+  // Image as the archive, its directory loaded (or rebuilt) by the directory
+  // manager itself.
+  void Load(const TBytes& Image) {
+    auto Stream = std::make_unique<TMemoryStream>();
+    Stream->Write(Image.data(), static_cast<int64_t>(Image.size()));
+    FArchiveStream = std::move(Stream);
+    FDirManager = std::make_unique<TCVDirManager>(*this);
+    FDirManager->LoadDirectory();
+    FActive = true;
+  }
+  int32_t ItemCount() const { return FDirManager->DirItems.Count(); }
+
   // The builder's image, damage included, with its undamaged directory.
   void Attach(const ZipBuilder& B, const TBytes& Undamaged) { Attach(B.Build(), Undamaged, B.Layout()); }
   void Attach(const ZipBuilder& B) { Attach(B, B.Build()); }
