@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "directory/DirArray.h"
 #include "directory/ZipRecords.h"
@@ -115,6 +116,34 @@ class TCVDirManager {
   // archive's first volume is limited to fewer bytes than the stub.
   void WriteSFXStub();
 
+  // --- Writing the directory (DirWriter.cpp) ---
+
+  // Appends the directory tail at the end of Stream (NewStream, when given,
+  // becomes Stream first): one central record per item through the volume
+  // writer, each record kept whole on one volume; the ZIP64 end record and
+  // locator whenever the end record holds a marker; the end record and
+  // ArchiveComment. EndRecord, Zip64EndRecord and Zip64Locator then hold what
+  // was written, and each item's Signature, NameLength and ExtraLength those
+  // of the bytes written. A split or spanned archive on the component's own
+  // file ends under its last-volume name (the volume file is renamed and
+  // reopened read-write). Raises code 46 on a short write of records, the
+  // stream's own error otherwise; nothing written is taken back.
+  void SaveDirectory(TStream* NewStream = nullptr);
+  // Bytes of the ZIP64 sub-record the item needs, its 4-byte header
+  // included: 8 for each 32-bit field holding the marker, 4 for a marked
+  // volume; 0 when no field holds one.
+  int32_t Zip64ExtraSize(int32_t Index);
+  // Zip64ExtraSize plus every other sub-record with its 4-byte header.
+  int32_t ExtraFieldLength(int32_t Index);
+  // Appends the item's extra field to Out: the ZIP64 sub-record rebuilt from
+  // the item's marked fields (one read from the archive is never copied),
+  // then every other sub-record, in order.
+  void WriteExtraFields(int32_t Index, std::vector<uint8_t>& Out);
+  // Fill and write the ZIP64 end record for a directory of DirSize bytes that
+  // starts at DirStart on volume DirStartVolume, and the locator behind it.
+  void WriteZip64EndRecord(int64_t DirStart, int64_t DirSize, uint32_t DirStartVolume);
+  void WriteZip64Locator();
+
   // The archive stream being read; replaced on each volume switch.
   TStream* Stream;
   bool IsNewArchive;
@@ -145,6 +174,8 @@ class TCVDirManager {
 
   // The local header at Q carries item 0's name.
   bool LocalHeaderNamed(int64_t Q);
+  // The last step of SaveDirectory.
+  void RenameLastVolume();
 
   TCVBaseArchiver& FArchiver;
   // Item 0's local header was found by LocateFirstLocalHeader.
@@ -152,3 +183,9 @@ class TCVDirManager {
   // Where a single-file directory really starts minus its stored offset.
   int64_t FDirectoryShift = 0;
 };
+
+// The bytes FileName is stored as. With OEMFileNames and without the UTF-8
+// flag: CP437 when CP437 holds every character, else the UTF-8 text itself,
+// which the reader recognises (question marks would extract under another
+// name). Otherwise the text unchanged.
+std::string EncodeStoredName(const std::string& FileName, uint16_t Flags, bool OEMFileNames);
