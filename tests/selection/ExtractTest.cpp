@@ -474,6 +474,20 @@ TEST_F(ExtractTest, PlantedLinksAreReplacedNotFollowed) {
   EXPECT_FALSE(FileExists(Tmp / "nowhere"));
 }
 
+TEST_F(ExtractTest, TheArchiveItselfIsNeverReplaced) {
+  ZipBuilder B;
+  B.Add("a.zip", "an inner archive");
+  B.Add("b.txt", "b");
+  ASSERT_TRUE(ForceDirectories(Out));
+  B.WriteTo(Out + "/a.zip");
+  const std::string Bytes = Read(Out + "/a.zip");
+  OpenFile(Out + "/a.zip");
+  Extract();
+  EXPECT_EQ(LogOf("failure"), Lines{"failure a.zip 19"});
+  EXPECT_EQ(Read(Out + "/a.zip"), Bytes);
+  EXPECT_EQ(Tree(Out), (Lines{"a.zip", "b.txt"}));
+}
+
 TEST_F(ExtractTest, TestRunWritesNothingAndReportsDamage) {
   for (bool Keep : {false, true}) {
     SCOPED_TRACE(Keep);
