@@ -106,9 +106,9 @@ bool TCVItemReader::ReadStoredOrDeflated() {
   if (FItem.Method == 8) {
     FInflater = std::make_unique<TInflater>(TInflater::RawDeflate);
     if (!FInflater->Ready()) return Fail("inflate error: the inflate stream could not be started");
-    // The original estimate multiplied 32-bit values and could wrap; here it
-    // is 64-bit, and capped so that a lying size ratio cannot ask for
-    // gigabytes. A full buffer is written out and reused.
+    // The output buffer is sized from the entry's size ratio, in 64 bits (a
+    // 32-bit product of these sizes wraps) and capped, so that a lying ratio
+    // cannot ask for gigabytes. A full buffer is written out and reused.
     uint64_t Ratio = FCompressedSize > 0 && FUncompressedSize > 0
                          ? static_cast<uint64_t>(FUncompressedSize) / static_cast<uint64_t>(FCompressedSize)
                          : 0;
