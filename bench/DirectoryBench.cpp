@@ -171,8 +171,8 @@ void BM_RebuildDirectory(benchmark::State& State) {
       benchmark::Counter(static_cast<double>(State.iterations()) * EntryCount, benchmark::Counter::kIsRate);
 }
 
-BENCHMARK(BM_LoadDirectory)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RebuildDirectory)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_LoadDirectory)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RebuildDirectory)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
 
 }  // namespace
 
