@@ -113,7 +113,8 @@ bool TCVItemReader::ReadStoredOrDeflated() {
                          ? static_cast<uint64_t>(FUncompressedSize) / static_cast<uint64_t>(FCompressedSize)
                          : 0;
     Ratio = std::min<uint64_t>(Ratio, MaxOutputBuffer);
-    uint64_t Estimate = (static_cast<uint64_t>(FirstChunk + FirstChunk / 2 + 12 + 255) * (Ratio + 1)) & ~uint64_t{0xFF};
+    uint64_t Estimate =
+        (static_cast<uint64_t>(FirstChunk + FirstChunk / 2 + 12 + 255) * (Ratio + 1)) & ~uint64_t{0xFF};
     FOutputSize = static_cast<int64_t>(std::min<uint64_t>(Estimate, MaxOutputBuffer));
     FOutput = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(FOutputSize));
   }
@@ -174,8 +175,8 @@ bool TCVItemReader::FireProgress() {
   long double Done = FArchiver.FFileBytesDone;
   long double Total = FArchiver.FFileBytesTotal;
   long double Selected = FArchiver.FSelectedFileCount > 0 ? FArchiver.FSelectedFileCount : 1;
-  FArchiver.DoOnFileProgress(FItem.FileName, static_cast<double>(Done / Total * 100), FItem.Operation, ppProcess,
-                             FArchiver.FCancelRequested);
+  FArchiver.DoOnFileProgress(FItem.FileName, static_cast<double>(Done / Total * 100), FItem.Operation,
+                             ppProcess, FArchiver.FCancelRequested);
   if (FArchiver.FCancelRequested) return false;
   FArchiver.DoOnOverallProgress(
       static_cast<double>((Done / Total + FArchiver.FProcessedFileCount) / Selected * 100), FItem.Operation,
