@@ -7,6 +7,8 @@
 #include "directory/DirManager.h"
 #include "itemdata/VolumeFiles.h"
 #include "platform/Dialogs.h"
+#include "platform/Env.h"
+#include "platform/Files.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
@@ -89,15 +91,51 @@ void TCVBaseArchiver::SetInMemory(bool Value) {
     FInMemory = Value;
     return;
   }
-  if (FInMemory && FFileName.empty()) throw ECVException(29, this);
-  // Moving an open archive between memory and a file comes with the opening work.
+  if (FInMemory) {
+    if (FFileName.empty()) throw ECVException(29, this);
+    SaveMemoryArchiveToFile();
+    CloseArchive();
+    FInMemory = false;
+  } else {
+    // The file's contents are not carried over: memory starts a new archive.
+    CloseArchive();
+    FInMemory = true;
+  }
+  OpenArchive();
 }
 
-void TCVBaseArchiver::CloseArchive() {
-  // The full close (commit, end record of a new archive) comes with the opening work.
-  FActive = false;
-  FDirManager.reset();
-  FArchiveStream.reset();
+void TCVBaseArchiver::SaveMemoryArchiveToFile() {
+  // A new archive that never received anything gets now the directory its
+  // close would write, so the file it becomes opens as a valid empty archive.
+  if (FArchiveStream->Size() == 0) FDirManager->SaveDirectory();
+  std::unique_ptr<TFileStream> File = CreateFileForMemoryArchive();
+  const std::string Name = File->FileName();
+  bool Written = false;
+  // A copy cut short leaves no partial archive behind.
+  struct TRemovePartial {
+    const std::string& Name;
+    const bool& Written;
+    ~TRemovePartial() {
+      if (!Written) DeleteFile(Name);
+    }
+  } RemovePartial{Name, Written};
+  FArchiveStream->SetPosition(0);
+  File->CopyFrom(*FArchiveStream, FArchiveStream->Size());
+  File.reset();
+  Written = true;
+}
+
+std::unique_ptr<TFileStream> TCVBaseArchiver::CreateFileForMemoryArchive() {
+  try {
+    return FileSystem().CreateNewFile(FFileName);
+  } catch (const EFCreateError&) {
+    if (!FileExists(FFileName)) throw;
+  }
+  // The memory archive may take the place of an empty file, never of one that
+  // holds data: that could be the only copy of another archive.
+  if (FileSystem().OpenFile(FFileName, fmOpenRead | fmShareDenyNone)->Size() > 0)
+    throw ECVException(19, {FFileName}, this);
+  return FileSystem().OpenFile(FFileName, fmCreate);
 }
 
 void TCVBaseArchiver::UpdateCompressionMethod() { FDefaultMethod = 0xFFFF; }

@@ -170,8 +170,11 @@ class TCVBaseArchiver : public TComponent {
   void SetNoCompressionMasks(const std::vector<std::string>& Value) { FNoCompressionMasks = Value; }
 
   bool InMemory() const { return FInMemory; }
-  // Closed: stores the value. Open in memory, switching to a file with an
-  // empty FileName: ECVException code 29, nothing changes.
+  // Closed: stores the value. Open in memory, switching to a file: code 29
+  // with an empty FileName and code 19 when FileName holds data, nothing
+  // changing; otherwise the archive is written to FileName (a valid empty
+  // archive when nothing was written into it) and reopened from there. Open
+  // from a file, switching to memory: a new, empty archive in memory.
   void SetInMemory(bool Value);
 
   const TCVFileProgressEvent& OnFileProgress() const { return FOnFileProgress; }
@@ -251,12 +254,25 @@ class TCVBaseArchiver : public TComponent {
 
   // --- Opening and closing ---
 
-  // Opens FileName (or a new in-memory archive), choosing the file mode.
+  // Opens FileName (or a new in-memory archive), choosing the file mode: a
+  // missing file is created (0xFFFF); an existing one is 0x22 when it could
+  // be written, 0x40 otherwise (both read-only at the OS level). Raises code
+  // 9 for a blank file-name part, else as OpenArchiveMode.
   void OpenArchive();
-  // The same with an explicit 16-bit file mode.
+  // The same with an explicit 16-bit file mode. Before anything closes:
+  // code 10 for a blank file-name part, 12 for a missing file (unless a
+  // spanned disk is awaited), 28 for a mode other than 0xFFFF in memory.
+  // Then the open archive closes and the new one opens: code 48 when its
+  // directory is not valid and OpenDamaged is clear; volume, directory and
+  // file-stream errors pass through. A failed open leaves the component
+  // closed; AfterOpen fires once after each successful one.
   void OpenArchiveMode(uint16_t Mode);
-  // Releases the directory manager and the archive stream; never raises.
+  // Closes whatever is open and never raises. A new archive that nothing was
+  // written to gets its empty directory first (the 22-byte end record); an
+  // existing archive is never written to.
   void CloseArchive();
+  // Open batch updates; nothing in this system raises it above 0.
+  int32_t UpdateLevel() const { return FUpdateLevel; }
 
   // --- Search and selection (an open archive is expected) ---
 
@@ -366,6 +382,8 @@ class TCVBaseArchiver : public TComponent {
   void CheckActive() const;
   // ECVException code 26 while a batch update is open.
   void CheckNotInUpdate() const;
+  // Writes the changes of an ended batch update. Nothing here opens one.
+  void CommitUpdate();
 
   // The processing loop: walks the marked entries in directory order under
   // GlobalLock() and runs Operation on each (poExtract, poTest; poDelete and
@@ -384,9 +402,6 @@ class TCVBaseArchiver : public TComponent {
   // CheckExists in smSpanning, the other scheme's name is taken when only that
   // file exists.
   void MakeVolumeFileName(std::string& FileName, int32_t VolumeIndex, bool CheckExists);
-  // Makes the volume Info names the archive stream; raises code 45 when the
-  // volume cannot be obtained.
-  void OpenVolume(TCVVolumeNumberInfo& Info);
 
   // Reads the entry whose local header is at Source's position into Dest.
   // True when the data was read and written whole and both the size and the
@@ -443,6 +458,13 @@ class TCVBaseArchiver : public TComponent {
   std::vector<std::string> FNoCompressionMasks;
   bool FInMemory = false;
   TZip64Mode FZip64Mode = zmAuto;
+
+  // The open sequence (Open.cpp) works on this state.
+  friend class TCVOpenSequence;
+  // InMemory switched off: the memory archive goes to FileName, which must
+  // not hold data already (code 19); a copy cut short is removed.
+  void SaveMemoryArchiveToFile();
+  std::unique_ptr<TFileStream> CreateFileForMemoryArchive();
 
   TCVFileProgressEvent FOnFileProgress;
   TCVProgressEvent FOnOverallProgress;

@@ -107,7 +107,8 @@ TCVDirManager::TStoredLoad TCVDirManager::LoadStoredDirectory(int64_t P) {
   DirItems.SetCount(static_cast<int32_t>(std::max<int64_t>(Count, 0)));
 
   const int64_t Limit = MayRebuild ? P : Stream->Size();
-  if (ReadCentralRecords(Volume, Start, Limit, DirItems.Count(), MayRebuild) == slUnreadable) return slUnreadable;
+  if (ReadCentralRecords(Volume, Start, Limit, DirItems.Count(), MayRebuild) == slUnreadable)
+    return slUnreadable;
 
   if (LastVolume == 0) FFirstHeaderFound = LocateFirstLocalHeader(P);
   if (!OffsetsAreAbsolute()) ShiftLocalOffsets(LocalOffsetShift());
@@ -115,7 +116,7 @@ TCVDirManager::TStoredLoad TCVDirManager::LoadStoredDirectory(int64_t P) {
 }
 
 TCVDirManager::TStoredLoad TCVDirManager::ReadCentralRecords(TCVVolumeNumberInfo& Volume, int64_t Start,
-                                                              int64_t Limit, int32_t Count, bool MayRebuild) {
+                                                             int64_t Limit, int32_t Count, bool MayRebuild) {
   const bool SingleFile = FArchiver.SpanningMode() == smNone;
   const bool OEMFileNames = FArchiver.Options().OEMFileNames;
   auto Reader = std::make_unique<TReadAheadStream>(*Stream, Start, Limit);
@@ -153,11 +154,14 @@ void TCVDirManager::ReadZip64Locator(int64_t& P) {
 }
 
 bool TCVDirManager::ReadZip64EndRecord(int64_t& P) {
-  if (P <= static_cast<int64_t>(TZip64EndRecord::Size)) return false;
+  // The record may start the volume: the last volume of a split set can
+  // hold nothing but the end records.
+  if (P < static_cast<int64_t>(TZip64EndRecord::Size)) return false;
   const int64_t At = ClampToInt64(Zip64Locator.EndRecordOffset);
   uint8_t Bytes[TZip64EndRecord::Size];
   // A record the file cannot hold is as missing as one without its signature.
-  if (At < 0 || ReadStreamAt(*Stream, At, Bytes, sizeof Bytes) != static_cast<int64_t>(sizeof Bytes)) return false;
+  if (At < 0 || ReadStreamAt(*Stream, At, Bytes, sizeof Bytes) != static_cast<int64_t>(sizeof Bytes))
+    return false;
   Zip64EndRecord.Decode(Bytes);
   if (Zip64EndRecord.Signature != TZip64EndRecord::SignatureValue) return false;
   P -= static_cast<int64_t>(TZip64EndRecord::Size);
@@ -196,10 +200,11 @@ bool TCVDirManager::LocalHeaderNamed(int64_t Q) {
   if (ReadStreamAt(*Stream, Q, Bytes, sizeof Bytes) != static_cast<int64_t>(sizeof Bytes)) return false;
   TLocalFileHeader Local;
   Local.Decode(Bytes);
-  if (Local.Signature != TLocalFileHeader::SignatureValue || Local.NameLength != First.NameLength) return false;
+  if (Local.Signature != TLocalFileHeader::SignatureValue || Local.NameLength != First.NameLength)
+    return false;
   std::string Name(Local.NameLength, '\0');
-  if (ReadStreamAt(*Stream, Q + static_cast<int64_t>(TLocalFileHeader::Size), reinterpret_cast<uint8_t*>(Name.data()),
-                   Local.NameLength) != Local.NameLength)
+  if (ReadStreamAt(*Stream, Q + static_cast<int64_t>(TLocalFileHeader::Size),
+                   reinterpret_cast<uint8_t*>(Name.data()), Local.NameLength) != Local.NameLength)
     return false;
   return DecodeStoredName(Name, First.Flags, FArchiver.Options().OEMFileNames) == First.FileName;
 }

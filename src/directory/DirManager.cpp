@@ -92,7 +92,8 @@ bool TCVDirManager::IsValidArchive() {
 }
 
 void TCVDirManager::WriteSFXStub() {
-  std::unique_ptr<TFileStream> Stub = FileSystem().OpenFile(FArchiver.SFXStub(), fmOpenRead | fmShareDenyNone);
+  std::unique_ptr<TFileStream> Stub =
+      FileSystem().OpenFile(FArchiver.SFXStub(), fmOpenRead | fmShareDenyNone);
   const int64_t StubSize = Stub->Size();
   if (FArchiver.SpanningMode() != smNone) {
     TCVVolumeNumberInfo First;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "directory/DirArray.h"
 #include "directory/ZipRecords.h"
@@ -81,8 +82,9 @@ class TCVDirManager {
   // IsZip64 is set and P moves to the locator.
   void ReadZip64Locator(int64_t& P);
   // Reads the ZIP64 end record at the locator's EndRecordOffset; with its
-  // signature P moves 56 bytes back and the result is true. False when P is
-  // not beyond 56, the record cannot be read or its signature differs.
+  // signature P moves 56 bytes back and the result is true. False when fewer
+  // than 56 bytes lie before P, the record cannot be read or its signature
+  // differs.
   bool ReadZip64EndRecord(int64_t& P);
   // Sets DataStart to where item 0's local header really lies, searching
   // forward from its stored offset for one that matches it; to P when the
@@ -113,6 +115,34 @@ class TCVDirManager {
   // Stream and sets DataStart to its size. Code 47 when a split or spanned
   // archive's first volume is limited to fewer bytes than the stub.
   void WriteSFXStub();
+
+  // --- Writing the directory (DirWriter.cpp) ---
+
+  // Appends the directory tail at the end of Stream (NewStream, when given,
+  // becomes Stream first): one central record per item through the volume
+  // writer, each record kept whole on one volume; the ZIP64 end record and
+  // locator whenever the end record holds a marker; the end record and
+  // ArchiveComment. EndRecord, Zip64EndRecord and Zip64Locator then hold what
+  // was written, and each item's Signature, NameLength and ExtraLength those
+  // of the bytes written. A split or spanned archive on the component's own
+  // file ends under its last-volume name (the volume file is renamed and
+  // reopened read-write). Raises code 46 on a short write of records, the
+  // stream's own error otherwise; nothing written is taken back.
+  void SaveDirectory(TStream* NewStream = nullptr);
+  // Bytes of the ZIP64 sub-record the item needs, its 4-byte header
+  // included: 8 for each 32-bit field holding the marker, 4 for a marked
+  // volume; 0 when no field holds one.
+  int32_t Zip64ExtraSize(int32_t Index);
+  // Zip64ExtraSize plus every other sub-record with its 4-byte header.
+  int32_t ExtraFieldLength(int32_t Index);
+  // Appends the item's extra field to Out: the ZIP64 sub-record rebuilt from
+  // the item's marked fields (one read from the archive is never copied),
+  // then every other sub-record, in order.
+  void WriteExtraFields(int32_t Index, std::vector<uint8_t>& Out);
+  // Fill and write the ZIP64 end record for a directory of DirSize bytes that
+  // starts at DirStart on volume DirStartVolume, and the locator behind it.
+  void WriteZip64EndRecord(int64_t DirStart, int64_t DirSize, uint32_t DirStartVolume);
+  void WriteZip64Locator();
 
   // The archive stream being read; replaced on each volume switch.
   TStream* Stream;
@@ -147,6 +177,8 @@ class TCVDirManager {
 
   // The local header at Q carries item 0's name.
   bool LocalHeaderNamed(int64_t Q);
+  // The last step of SaveDirectory.
+  void RenameLastVolume();
 
   TCVBaseArchiver& FArchiver;
   // Item 0's local header was found by LocateFirstLocalHeader.
@@ -154,3 +186,9 @@ class TCVDirManager {
   // Where a single-file directory really starts minus its stored offset.
   int64_t FDirectoryShift = 0;
 };
+
+// The bytes FileName is stored as. With OEMFileNames and without the UTF-8
+// flag: CP437 when CP437 holds every character, else the UTF-8 text itself,
+// which the reader recognises (question marks would extract under another
+// name). Otherwise the text unchanged.
+std::string EncodeStoredName(const std::string& FileName, uint16_t Flags, bool OEMFileNames);

@@ -6,7 +6,10 @@
 #include "platform/Exceptions.h"
 
 TReadAheadStream::TReadAheadStream(TStream& Source, int64_t Start, int64_t Limit, size_t BlockSize)
-    : FSource(Source), FLimit(std::max<int64_t>(Limit, 0)), FPosition(Start), FBlockSize(std::max<size_t>(BlockSize, 1)) {}
+    : FSource(Source),
+      FLimit(std::max<int64_t>(Limit, 0)),
+      FPosition(Start),
+      FBlockSize(std::max<size_t>(BlockSize, 1)) {}
 
 int64_t TReadAheadStream::Read(void* Buffer, int64_t Count) {
   if (Count <= 0 || FPosition >= FLimit) return 0;
@@ -32,7 +35,8 @@ int64_t TReadAheadStream::Read(void* Buffer, int64_t Count) {
       FPosition += N;
       continue;
     }
-    FBlock.resize(static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(FBlockSize), FLimit - FPosition)));
+    FBlock.resize(
+        static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(FBlockSize), FLimit - FPosition)));
     const int64_t N = FSource.Read(FBlock.data(), static_cast<int64_t>(FBlock.size()));
     FBlock.resize(static_cast<size_t>(std::max<int64_t>(N, 0)));
     FBlockStart = FPosition;

@@ -28,8 +28,8 @@ TSignatureScanner::TSignatureScanner(TStream& Stream, uint32_t Signature, size_t
 }
 
 bool TSignatureScanner::Holds(int64_t Offset, size_t Count) const {
-  return Offset >= FChunkStart && Offset - FChunkStart + static_cast<int64_t>(Count) <=
-                                      static_cast<int64_t>(FChunkLength);
+  return Offset >= FChunkStart &&
+         Offset - FChunkStart + static_cast<int64_t>(Count) <= static_cast<int64_t>(FChunkLength);
 }
 
 const uint8_t* TSignatureScanner::Search(const uint8_t* From, const uint8_t* End) const {

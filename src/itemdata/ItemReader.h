@@ -32,7 +32,7 @@ class TCVItemReader {
   static constexpr size_t BlockHeaderSize = 50;
   static constexpr size_t BlockCheckSize = 16;
 
-  // Source stands on the entry's local header. Item is copied.
+  // Source stands on the entry's local header. Item must outlive the reader.
   TCVItemReader(TCVBaseArchiver& Archiver, TStream& Source, TStream& Dest, const TDirItem& Item);
   ~TCVItemReader();
   TCVItemReader(const TCVItemReader&) = delete;
@@ -89,7 +89,7 @@ class TCVItemReader {
   TCVBaseArchiver& FArchiver;
   TStream* FSource;
   TStream& FDest;
-  const TDirItem FItem;
+  const TDirItem& FItem;
   TCVVolumeNumberInfo FVolume;
   TLocalFileHeader FLocal;
   bool FEncrypted = false;

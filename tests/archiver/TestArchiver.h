@@ -34,4 +34,6 @@ class TTestArchiver : public TCorvane {
     FDirManager = std::make_unique<TCVDirManager>(*this);
   }
   bool HoldsStreamOrManager() const { return FArchiveStream || FDirManager; }
+  TCVDirManager* DirManager() const { return FDirManager.get(); }
+  TStream* ArchiveStream() const { return FArchiveStream.get(); }
 };

@@ -17,7 +17,8 @@ std::vector<std::string> CorpusFiles() {
   std::vector<std::string> Files;
   std::error_code Error;
   for (const auto& Entry : std::filesystem::directory_iterator(SALVOR_CORPUS_DIR, Error))
-    if (Entry.is_regular_file() && Entry.path().filename() != "PROVENANCE.md") Files.push_back(Entry.path().string());
+    if (Entry.is_regular_file() && Entry.path().filename() != "PROVENANCE.md")
+      Files.push_back(Entry.path().string());
   std::sort(Files.begin(), Files.end());
   return Files;
 }
@@ -50,7 +51,8 @@ TOutcome Load(const std::string& Path, bool OpenDamaged) {
   }
   Result.Count = F.Items().Count();
   const TCVDirManager& M = *F.Manager;
-  const int64_t Stated = M.IsZip64 ? static_cast<int32_t>(M.Zip64EndRecord.TotalEntries) : M.EndRecord.TotalEntries;
+  const int64_t Stated =
+      M.IsZip64 ? static_cast<int32_t>(M.Zip64EndRecord.TotalEntries) : M.EndRecord.TotalEntries;
   Result.Sound = Stated == Result.Count;
   for (int32_t I = 0; I < Result.Count; ++I)
     if (F.Item(I).Signature != TCentralFileHeader::SignatureValue) Result.Sound = false;

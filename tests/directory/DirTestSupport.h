@@ -16,6 +16,7 @@ class TLoadArchiver : public TCorvane {
  public:
   void UseArchiveStream(std::unique_ptr<TStream> Stream) { FArchiveStream = std::move(Stream); }
   TStream* ArchiveStream() const { return FArchiveStream.get(); }
+  void SetArchiveOpenMode(uint16_t Mode) { FArchiveOpenMode = Mode; }
 };
 
 // A component over an archive image and a manager made on its stream.

@@ -95,7 +95,8 @@ TEST(EndRecord, SignatureStaysZeroWithoutACandidateOf22Bytes) {
     std::string Bytes;
   } const Cases[] = {
       {"no signature", std::string(100, 'z')},
-      {"signature with 21 bytes after it", std::string(30, 'z') + std::string("PK\x05\x06", 4) + std::string(17, 'z')},
+      {"signature with 21 bytes after it",
+       std::string(30, 'z') + std::string("PK\x05\x06", 4) + std::string(17, 'z')},
       {"file of 21 bytes", std::string(21, '\0')},
   };
   for (const auto& C : Cases) {

@@ -63,6 +63,18 @@ TEST(LoadDirectory, EmptyArchiveStartsItsDataAtTheEndRecord) {
   EXPECT_EQ(F.Manager->DataStart, B.Layout().EndRecord);
 }
 
+// The ZIP64 end record then starts the file, 56 bytes before the locator.
+TEST(LoadDirectory, EmptyZip64ArchiveLoads) {
+  ZipBuilder B;
+  B.Zip64EndRecord(true);
+  ASSERT_EQ(B.Layout().Zip64EndRecord, 0);
+  TLoadFixture F(B.Build(), false);
+  F.Manager->LoadDirectory();
+  EXPECT_TRUE(F.Manager->IsZip64);
+  EXPECT_EQ(F.Items().Count(), 0);
+  EXPECT_EQ(F.Manager->DataStart, 0);
+}
+
 // A valid end record is believed: no rebuild, even with OpenDamaged.
 TEST(LoadDirectory, EndRecordSayingNoEntriesLoadsEmpty) {
   ZipBuilder B;
@@ -262,6 +274,23 @@ TEST(LoadDirectory, EntryCountIsBoundedByTheDirectorySize) {
   EXPECT_EQ(F.Item(1).FileName, "b.txt");
 }
 
+// The high half of a ZIP64 count is not looked at: 0x100000002 reads two
+// records, and is no reason to rebuild.
+TEST(LoadDirectory, Zip64CountTakesItsLow32Bits) {
+  ZipBuilder B;
+  B.Add("a.txt", "alpha");
+  B.Add("b.txt", "beta");
+  B.Zip64EndRecord(true);
+  B.SetLE32(B.Layout().Zip64EndRecord + 36, 1);
+  for (bool OpenDamaged : {false, true}) {
+    SCOPED_TRACE(OpenDamaged ? "OpenDamaged" : "strict");
+    TLoadFixture F(B.Build(), OpenDamaged);
+    F.Manager->LoadDirectory();
+    ASSERT_EQ(F.Items().Count(), 2);
+    EXPECT_EQ(F.Item(1).Signature, CentralSig);
+  }
+}
+
 enum TStrictOutcome : uint8_t { soLoads = 0, soCode40 = 1, soReadError = 2 };
 
 struct TBrokenCase {
@@ -285,7 +314,8 @@ const TBrokenCase BrokenCases[] = {
     {"record without the central signature",
      [](ZipBuilder& B, const ZipLayout& L) { B.Corrupt(L.Entries[0].CentralHeader, 1); }, soLoads, 2, 0},
     {"comment length running past the end of the file",
-     [](ZipBuilder& B, const ZipLayout& L) { B.SetLE16(L.Entries[1].CentralHeader + 32, 4000); }, soReadError},
+     [](ZipBuilder& B, const ZipLayout& L) { B.SetLE16(L.Entries[1].CentralHeader + 32, 4000); },
+     soReadError},
     {"count larger than the records present",
      [](ZipBuilder& B, const ZipLayout& L) { B.SetLE32(L.Zip64EndRecord + 32, 3); }, soLoads, 3, 2},
 };

@@ -97,40 +97,4 @@ TEST(SwitchVolume, TakesTheComponentsStreamUnlessExternal) {
   EXPECT_EQ(Archiver.CurrentVolume().Role, vrNumbered);
 }
 
-// Without volume requests no other volume of a split archive can be had.
-TEST(SwitchVolume, SplitArchiveVolumeCannotBeObtainedYet) {
-  TLoadArchiver Archiver;
-  Archiver.UseArchiveStream(std::make_unique<TMemoryStream>());
-  Archiver.SetSpanningMode(smSplitting);
-  TCVDirManager Own(Archiver);
-  TCVVolumeNumberInfo Volume;
-  Volume.SetNumber(1);
-  EXPECT_EQ(NativeErrorOf([&] { Own.SwitchVolume(Volume); }), 45);
-}
-
-TEST(VolumeSizeFor, FirstVolumeLimitThenTheTable) {
-  struct {
-    TCVVolumeSize Size;
-    int64_t FirstVolumeSize;
-    int32_t Number;
-    int64_t Limit;
-  } const Cases[] = {
-      {vsAutoDetect, 0, 0, -1},       {vsAutoDetect, 5000, 0, 5000}, {vsAutoDetect, 5000, 1, -1},
-      {vs1_44MB, 5000, 0, 5000},      {vs1_44MB, 0, 0, 1457664},     {vs1_44MB, 5000, 3, 1457664},
-      {vs100MB, 0, 1, 104857600},     {vs200MB, 0, 1, 209715200},    {vs250MB, 0, 1, 262144000},
-      {vs600MB, 0, 1, 629145600},     {vs650MB, 0, 1, 681574400},    {vs700MB, 0, 1, 734003200},
-      {vsCustom, 0, 1, 65536},        {vsCustom, -4, 0, 65536},
-  };
-  for (const auto& C : Cases) {
-    SCOPED_TRACE(testing::Message() << int(C.Size) << " first " << C.FirstVolumeSize << " volume " << C.Number);
-    TCVSpanningOptions Options;
-    Options.VolumeSize = C.Size;
-    Options.FirstVolumeSize = C.FirstVolumeSize;
-    Options.SetCustomVolumeSize(100);
-    TCVVolumeNumberInfo Volume;
-    Volume.SetNumber(C.Number);
-    EXPECT_EQ(Options.VolumeSizeFor(Volume), C.Limit);
-  }
-}
-
 }  // namespace

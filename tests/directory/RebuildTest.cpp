@@ -88,7 +88,8 @@ TEST(RebuildDirectory, ItemsComeFromTheLocalHeaders) {
 }
 
 // A local header: signature, then the fields from VersionNeeded on.
-std::string LocalHeader(uint32_t CompressedSize, uint16_t ExtraLength, const std::string& Name, uint16_t Flags = 0) {
+std::string LocalHeader(uint32_t CompressedSize, uint16_t ExtraLength, const std::string& Name,
+                        uint16_t Flags = 0) {
   TBytes H(30, 0);
   PutLE32(H.data(), LocalSig);
   PutLE16(H.data() + 4, 20);
@@ -125,7 +126,8 @@ TEST(RebuildDirectory, HeadersFailingTheAcceptanceTestsAreSkipped) {
     TLoadFixture F(ToBytes(C.File), true);
     F.Manager->LoadDirectory();
     ASSERT_EQ(F.Items().Count(), static_cast<int32_t>(C.Names.size()));
-    for (size_t I = 0; I < C.Names.size(); ++I) EXPECT_EQ(F.Item(static_cast<int32_t>(I)).FileName, C.Names[I]);
+    for (size_t I = 0; I < C.Names.size(); ++I)
+      EXPECT_EQ(F.Item(static_cast<int32_t>(I)).FileName, C.Names[I]);
   }
 }
 
@@ -230,7 +232,8 @@ TEST(FindDataDescriptor, NeedsSixteenBytesFromItsSignature) {
   const std::string Sig("PK\x07\x08", 4);
   for (size_t After : {10u, 11u, 12u, 20u}) {
     SCOPED_TRACE(After);
-    std::string File = std::string(40, 'z') + Sig + std::string("\x11\x22\x33\x44\x05\x00\x00\x00\x06\x00\x00\x00", 12);
+    std::string File =
+        std::string(40, 'z') + Sig + std::string("\x11\x22\x33\x44\x05\x00\x00\x00\x06\x00\x00\x00", 12);
     File.resize(44 + After);
     TLoadFixture F(ToBytes(File), true);
     TDataDescriptor D;

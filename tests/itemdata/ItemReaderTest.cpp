@@ -58,7 +58,7 @@ TReadResult Extract(TReaderArchiver& A, int32_t Index) {
   TReaderRecorder R(A);
   TMemoryStream Dest;
   TReadResult Result;
-  Result.Error = NativeErrorOf([&] { A.ExtractItemToStream(Index, Dest); });
+  Result.Error = RaisedNativeError([&] { A.ExtractItemToStream(Index, Dest); });
   Result.Output = Dest.Bytes();
   Result.Reasons = R.DamageReasons();
   return Result;
@@ -155,11 +155,11 @@ TEST(ItemReader, IndexOutsideTheDirectoryRaises16) {
   for (int32_t Index : {-1, 1, 1000}) {
     SCOPED_TRACE(Index);
     TMemoryStream Dest;
-    EXPECT_EQ(NativeErrorOf([&] { A.ExtractItemToStream(Index, Dest); }), 16);
+    EXPECT_EQ(RaisedNativeError([&] { A.ExtractItemToStream(Index, Dest); }), 16);
   }
   TReaderArchiver Closed;
   TMemoryStream Dest;
-  EXPECT_EQ(NativeErrorOf([&] { Closed.ExtractItemToStream(0, Dest); }), 16);
+  EXPECT_EQ(RaisedNativeError([&] { Closed.ExtractItemToStream(0, Dest); }), 16);
 }
 
 // The output estimate follows the directory's size ratio. With a ratio of 0
@@ -479,7 +479,7 @@ TEST(ItemReader, AShortWriteToTheOutputIsCode46EvenWhenDamageIsKept) {
     Disk.LimitWrites(Name, 1500000);
     std::unique_ptr<TFileStream> Dest = Disk.CreateNewFile(Folder / Name);
     TReaderRecorder R(A);
-    EXPECT_EQ(NativeErrorOf([&] { A.ExtractItemToStream(0, *Dest); }), 46);
+    EXPECT_EQ(RaisedNativeError([&] { A.ExtractItemToStream(0, *Dest); }), 46);
     EXPECT_TRUE(R.DamageReasons().empty());
   }
 }
@@ -531,6 +531,43 @@ TEST(ItemReader, SizesUnknownReadsToTheNaturalEndAndIsAlwaysDamaged) {
         EXPECT_EQ(R.Reasons, std::vector<std::string>{"sizes unknown"});
       }
     }
+  }
+}
+
+TEST(ItemReader, RebuiltEntriesWithoutDescriptorsComeBackAndAreReported) {
+  // No directory: the manager rebuilds it from the local headers and cannot
+  // find the descriptors that carry no signature.
+  const TBytes Streamed = Mixed(1500000, 18);
+  ZipBuilder B;
+  B.Add("intact.txt", "intact").Deflated();
+  B.Add("streamed.bin", Streamed).Deflated().DataDescriptor(false);
+  B.Add("stored.txt", "stored, streamed").DataDescriptor(false);
+  // No signed descriptor follows: the rebuild would take its sizes.
+  B.Add("last.txt", "last").Deflated();
+  B.OmitCentralDirectory().OmitEndRecord();
+  const TBytes Image = B.Build();
+  const ZipLayout L = B.Layout();
+  TReaderArchiver A;
+  A.SetExtractCorruptedFiles(true);
+  A.Load(Image);
+  ASSERT_EQ(A.ItemCount(), 4);
+  struct TExpect {
+    TBytes Data;
+    std::vector<std::string> Reasons;
+  };
+  const TExpect Expect[] = {
+      {ToBytes("intact"), {}},
+      {Streamed, {"sizes unknown"}},
+      // Stored data runs on to the next local header: the descriptor comes along.
+      {TBytes(Image.begin() + L.Entries[2].Data, Image.begin() + L.Entries[3].LocalHeader), {"sizes unknown"}},
+      {ToBytes("last"), {}},
+  };
+  for (int32_t I = 0; I < 4; ++I) {
+    SCOPED_TRACE(A.Item(I).FileName);
+    TReadResult R = Extract(A, I);
+    EXPECT_EQ(R.Error, -1);
+    EXPECT_TRUE(R.Output == Expect[I].Data) << R.Output.size() << " bytes";
+    EXPECT_EQ(R.Reasons, Expect[I].Reasons);
   }
 }
 

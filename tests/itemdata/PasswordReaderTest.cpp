@@ -89,7 +89,7 @@ TEST(PasswordReader, AnEncryptedEntryOfTwelveBytesRunsTheLoopAndChecksItsEmptine
     Script.Install(A);
     A.Attach(B);
     TMemoryStream Dest;
-    EXPECT_EQ(NativeErrorOf([&] { A.ExtractItemToStream(0, Dest); }), C.Error);
+    EXPECT_EQ(RaisedNativeError([&] { A.ExtractItemToStream(0, Dest); }), C.Error);
     EXPECT_EQ(Script.Names.size(), 1u);
     EXPECT_EQ(Dest.Size(), 0);
   }

@@ -37,9 +37,31 @@ class TReaderArchiver : public TCorvane {
     for (int32_t I = 0; I < Items.Count(); ++I) ReadDirItem(Source, Items.ItemPtr(I), true);
     FActive = true;
   }
+  // Image as the archive, its directory loaded (or rebuilt) by the directory
+  // manager itself.
+  void Load(const TBytes& Image) {
+    auto Stream = std::make_unique<TMemoryStream>();
+    Stream->Write(Image.data(), static_cast<int64_t>(Image.size()));
+    FArchiveStream = std::move(Stream);
+    FDirManager = std::make_unique<TCVDirManager>(*this);
+    FDirManager->LoadDirectory();
+    FActive = true;
+  }
+  int32_t ItemCount() const { return FDirManager->DirItems.Count(); }
+
   // The builder's image, damage included, with its undamaged directory.
   void Attach(const ZipBuilder& B, const TBytes& Undamaged) { Attach(B.Build(), Undamaged, B.Layout()); }
   void Attach(const ZipBuilder& B) { Attach(B, B.Build()); }
+
+  // A split archive whose volumes lie on disk, the last one at FileName():
+  // the directory comes from the builder's undamaged image, and no volume is
+  // open yet.
+  void AttachSplit(const ZipBuilder& B, const TBytes& Undamaged, int32_t VolumeCount) {
+    Attach(Undamaged, Undamaged, B.Layout());
+    FArchiveStream.reset();
+    FDirManager->EndRecord.DiskNumber = static_cast<uint16_t>(VolumeCount - 1);
+    FArchiveOpenMode = fmShareDenyNone;
+  }
 
   TDirItem& Item(int32_t Index) { return FDirManager->DirItems.ItemPtr(Index); }
   TStream& ArchiveStream() { return *FArchiveStream; }
@@ -150,7 +172,7 @@ inline TBytes Concat(TBytes A, const TBytes& B) {
 
 // The NativeError of the ECVException Call raises; -1 when it raises none.
 template <typename F>
-int32_t NativeErrorOf(F&& Call) {
+int32_t RaisedNativeError(F&& Call) {
   try {
     Call();
   } catch (const ECVException& E) {

@@ -565,6 +565,32 @@ TEST_F(ExtractTest, LockHeldForTheRunAndReleasedOnEveryWayOut) {
   EXPECT_TRUE(LockIsFreeForOtherThreads());
 }
 
+// Flushing itself cannot be seen from here; which files are flushed can: the
+// drive is asked about each written file, and only when FlushBuffers is set.
+TEST_F(ExtractTest, RemovableDrivesAskedOnlyWhenFlushing) {
+  struct TRecordingDrives : TFakeDrives {
+    bool IsRemovable(const std::string& Path) override {
+      Asked.push_back(Path);
+      return TFakeDrives::IsRemovable(Path);
+    }
+    Lines Asked;
+  };
+  ZipBuilder B;
+  B.Add("d/", "");
+  B.Add("d/f.txt", "f");
+  Open(B);
+  for (bool Flush : {false, true}) {
+    SCOPED_TRACE(Flush);
+    TRecordingDrives Drives;
+    Drives.SetRemovable(Out);
+    TScopedDrives Install(Drives);
+    Z.Options().FlushBuffers = Flush;
+    Extract();
+    EXPECT_EQ(Drives.Asked, Flush ? Lines{Out + "/d/f.txt"} : Lines{});
+    EXPECT_EQ(Read(Out + "/d/f.txt"), "f");
+  }
+}
+
 TEST_F(ExtractTest, NeedsAnOpenArchiveOutsideAnUpdate) {
   try {
     Extract();
