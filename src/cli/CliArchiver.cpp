@@ -1,10 +1,6 @@
 #include "cli/CliArchiver.h"
 
-#include <memory>
-
-#include "archiver/CVExcept.h"
 #include "directory/DirManager.h"
-#include "platform/Env.h"
 #include "platform/Files.h"
 
 namespace {
@@ -15,20 +11,6 @@ constexpr int32_t AllEntries = 0x28BF;
 }  // namespace
 
 TCliArchiver::TCliArchiver() : TCorvane(nullptr) {}
-
-void TCliArchiver::OpenArchive() {
-  CloseArchive();
-  FArchiveOpenMode = 0x40;
-  FArchiveStream = FileSystem().OpenFile(FileName(), 0x40);
-  FCurrentVolumeName = FileName();
-  FDirManager = std::make_unique<TCVDirManager>(*this);
-  if (!FDirManager->IsValidArchive()) {
-    CloseArchive();
-    throw ECVException(48, this);
-  }
-  FDirManager->LoadDirectory();
-  FActive = true;
-}
 
 int32_t TCliArchiver::SelectMasks(const std::vector<std::string>& Masks) {
   CheckActive();

@@ -12,11 +12,6 @@ class TCliArchiver : public TCorvane {
  public:
   TCliArchiver();
 
-  // Opens FileName read-only and loads (or rebuilds) its directory: what the
-  // opening sequence does for a single-file archive. Hides the component's
-  // OpenArchive until that is merged into this branch.
-  void OpenArchive();
-
   // Marks every entry that matches any of Masks (the window's attribute
   // filter: folders and hidden entries included) and returns how many are
   // marked. ECVException code 13 without an open archive.

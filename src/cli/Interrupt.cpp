@@ -1,5 +1,6 @@
 #include "cli/Interrupt.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -9,6 +10,8 @@ namespace {
 
 volatile std::sig_atomic_t Mode = imExitAtOnce;
 volatile std::sig_atomic_t Requested = 0;
+// Read end and write end of the self-pipe.
+int PipeFds[2] = {-1, -1};
 
 extern "C" void OnInterrupt(int) {
   if (Mode == imExitAtOnce) {
@@ -19,11 +22,17 @@ extern "C" void OnInterrupt(int) {
     _exit(130);
   }
   Requested = 1;
+  if (PipeFds[1] >= 0) {
+    const char Byte = 1;
+    ssize_t Ignored = write(PipeFds[1], &Byte, 1);
+    (void)Ignored;
+  }
 }
 
 }  // namespace
 
 void InstallInterruptHandler() {
+  if (PipeFds[0] < 0 && pipe2(PipeFds, O_CLOEXEC | O_NONBLOCK) != 0) PipeFds[0] = PipeFds[1] = -1;
   struct sigaction Action {};
   Action.sa_handler = OnInterrupt;
   sigemptyset(&Action.sa_mask);
@@ -34,3 +43,5 @@ void InstallInterruptHandler() {
 void SetInterruptMode(TInterruptMode NewMode) { Mode = NewMode; }
 
 bool InterruptRequested() { return Requested != 0; }
+
+int InterruptFd() { return PipeFds[0]; }

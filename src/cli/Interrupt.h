@@ -16,3 +16,7 @@ void InstallInterruptHandler();
 void SetInterruptMode(TInterruptMode Mode);
 // An interrupt arrived while in imRequestCancel.
 bool InterruptRequested();
+// Becomes readable once an interrupt arrived in imRequestCancel, so a wait
+// (poll) cannot miss one that came just before it began. -1 before
+// InstallInterruptHandler.
+int InterruptFd();

@@ -18,6 +18,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
+#include "platform/Stream.h"
 #include "selection/OutputName.h"
 #include "selection/PathHelpers.h"
 
@@ -251,15 +252,11 @@ class TSalvage {
     // No event fires while the archive opens: Ctrl-C ends the process.
     SetInterruptMode(imExitAtOnce);
     try {
-      Archiver.OpenArchive();
+      // Read-only and never created: OpenArchive would make a new archive
+      // of a file that went missing since the check.
+      Archiver.OpenArchiveMode(fmOpenRead | fmShareDenyNone);
     } catch (const Exception& E) {
       return Fatal(E.Message());
-    }
-    if (Archiver.ArchiveOpenMode() == 0xFFFF) {
-      // The file vanished after the check and the open made a new one.
-      Archiver.CloseArchive();
-      DeleteFile(FOptions.Archive);
-      return Fatal("cannot open \"" + FOptions.Archive + "\": no such file");
     }
     FReport.Rebuilt = Archiver.DirectoryRebuilt();
     FReport.Selected = Archiver.SelectMasks(FOptions.EffectiveMasks());

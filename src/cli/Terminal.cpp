@@ -1,6 +1,7 @@
 #include "cli/Terminal.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -49,7 +50,7 @@ class TEchoOff {
     FActive = tcsetattr(FFd, TCSAFLUSH, &Quiet) == 0;
   }
   ~TEchoOff() {
-    if (FActive) tcsetattr(FFd, TCSAFLUSH, &FSaved);
+    if (FActive) tcsetattr(FFd, TCSADRAIN, &FSaved);
   }
   TEchoOff(const TEchoOff&) = delete;
   TEchoOff& operator=(const TEchoOff&) = delete;
@@ -80,22 +81,27 @@ TTtyAnswer AskUser(const std::string& Prompt, bool Masked, std::string& Line) {
   TTty Tty;
   if (Tty.Fd() < 0) return taNoTerminal;
   if (InterruptRequested()) return taInterrupted;
-  Tty.Write(Prompt);
   std::string Read;
   TTtyAnswer Answer = taAnswered;
   {
+    // Echo goes off before the prompt shows, so nothing typed after it can
+    // be echoed (or flushed away by the switch).
     std::unique_ptr<TEchoOff> Echo;
     if (Masked) Echo = std::make_unique<TEchoOff>(Tty.Fd());
+    Tty.Write(Prompt);
     for (;;) {
-      char C;
-      ssize_t N = read(Tty.Fd(), &C, 1);
-      if (N < 0 && errno == EINTR) {
-        if (InterruptRequested()) {
-          Answer = taInterrupted;
-          break;
-        }
-        continue;
+      // Waiting on the interrupt pipe too: an interrupt that arrives just
+      // before the wait begins is still seen.
+      pollfd Fds[2] = {{Tty.Fd(), POLLIN, 0}, {InterruptFd(), POLLIN, 0}};
+      const int Ready = poll(Fds, InterruptFd() >= 0 ? 2 : 1, -1);
+      if (InterruptRequested()) {
+        Answer = taInterrupted;
+        break;
       }
+      if (Ready < 0 && errno == EINTR) continue;
+      char C;
+      ssize_t N = Ready < 0 ? -1 : read(Tty.Fd(), &C, 1);
+      if (N < 0 && errno == EINTR) continue;
       if (N <= 0) {
         Answer = taEndOfInput;
         break;
