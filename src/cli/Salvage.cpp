@@ -212,7 +212,8 @@ class TSalvage {
         FStart(std::chrono::steady_clock::now()),
         // Stdout is kept for what was asked for when that is a listing or
         // the JSON report.
-        FConsole(Options.Json || Options.Mode == cmList ? stderr : stdout, true, Options.Quiet),
+        FConsole(Options.Json || Options.Mode == cmList ? stderr : stdout, true,
+                 Options.Quiet || Options.Mode == cmList),
         FDialogs([this] { FConsole.HideBars(); }) {
     FReport.Archive = Options.Archive;
     FReport.Mode = Options.Mode;
