@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -122,7 +123,11 @@ TEST_F(CliRun, ExitStatusesAndTheirLines) {
 
 TEST_F(CliRun, TruncatedArchiveNamesTheDamagedEntryAndKeepsWhatWasRead) {
   TTruncatedArchive T;
-  const TCliResult R = RunCli({"-o", Out(), Write("t.zip", T.Builder)}, Temp.Path());
+  const std::string Archive = Write("t.zip", T.Builder);
+  std::filesystem::last_write_time(Archive, std::filesystem::file_time_type::clock::now() - std::chrono::hours(5));
+  const auto Stamp = std::filesystem::last_write_time(Archive);
+  const std::string Bytes = TTempFolder::ReadFile(Archive);
+  const TCliResult R = RunCli({"-o", Out(), Archive}, Temp.Path());
   SCOPED_TRACE(R.Out + R.Err);
   EXPECT_EQ(R.ExitStatus, 1);
   EXPECT_TRUE(Contains(R.Out, "Directory rebuilt from local headers: 2 entries"));
@@ -132,6 +137,8 @@ TEST_F(CliRun, TruncatedArchiveNamesTheDamagedEntryAndKeepsWhatWasRead) {
   EXPECT_FALSE(Kept.empty());
   EXPECT_LT(Kept.size(), T.CutData.size());
   EXPECT_EQ(Kept, T.CutData.substr(0, Kept.size())) << "the kept part is the entry's beginning";
+  EXPECT_EQ(TTempFolder::ReadFile(Archive), Bytes) << "the archive is only read";
+  EXPECT_EQ(std::filesystem::last_write_time(Archive), Stamp);
 }
 
 TEST_F(CliRun, MissingArchiveExitsTwoAndCreatesNothing) {
@@ -311,6 +318,22 @@ TEST_F(CliRun, OverwriteRules) {
     if (C.Status == 1) {
       EXPECT_TRUE(Contains(R.Out, "skipped: a.txt (the existing file was kept"));
     }
+  }
+}
+
+TEST_F(CliRun, UnwritableOutputFolder) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+  ZipBuilder B;
+  B.Add("a.txt", "a");
+  const std::string Archive = Write("a.zip", B);
+  std::filesystem::create_directory(Temp / "locked");
+  std::filesystem::permissions(Temp / "locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  for (const std::string& Dir : {Temp / "locked", Temp / "locked/new"}) {
+    SCOPED_TRACE(Dir);
+    const TCliResult R = RunCli({"-o", Dir, Archive}, Temp.Path());
+    EXPECT_EQ(R.ExitStatus, 2);
+    EXPECT_TRUE(Contains(R.Err, "cannot write into")) << R.Err;
+    EXPECT_EQ(ListTree(Temp / "locked"), std::vector<std::string>{});
   }
 }
 

@@ -91,6 +91,28 @@ TEST_F(CliTerminal, CtrlCWhileDataIsWrittenRemovesThePartialFile) {
   }
 }
 
+TEST_F(CliTerminal, OverwriteAskIsAnsweredOnTheTerminal) {
+  ZipBuilder B;
+  B.Add("a.txt", "new a");
+  B.Add("b.txt", "new b");
+  B.Add("c.txt", "new c");
+  B.WriteTo(Temp / "abc.zip");
+  std::filesystem::create_directory(Out());
+  for (const char* Name : {"a.txt", "b.txt", "c.txt"}) Temp.WriteFile(std::string("out/") + Name, "old");
+
+  TPtyCli Cli({"--overwrite", "ask", "-o", Out(), Temp / "abc.zip"}, Temp.Path());
+  ASSERT_TRUE(Cli.WaitFor("a.txt\" with")) << Cli.Output();
+  Cli.Type("n\n");
+  ASSERT_TRUE(Cli.WaitFor("b.txt\" with")) << Cli.Output();
+  Cli.Type("A\n");  // yes to all: c.txt is replaced without a question
+  EXPECT_EQ(Cli.Wait(), 1) << Cli.Output();
+  EXPECT_FALSE(Contains(Cli.Output(), "c.txt\" with"));
+  EXPECT_EQ(TTempFolder::ReadFile(Out() + "/a.txt"), "old");
+  EXPECT_EQ(TTempFolder::ReadFile(Out() + "/b.txt"), "new b");
+  EXPECT_EQ(TTempFolder::ReadFile(Out() + "/c.txt"), "new c");
+  EXPECT_TRUE(Contains(Cli.Output(), "skipped: a.txt (the existing file was kept (--overwrite ask))")) << Cli.Output();
+}
+
 TEST_F(CliTerminal, DrawsProgressBarsOnlyOnATerminal) {
   ZipBuilder B;
   B.Add("a.txt", TextOf(10, "a"));
