@@ -490,6 +490,8 @@ class TCVBaseArchiver : public TComponent {
   bool DeleteItemInRun(int32_t Index);
   // poUpdate: takes the disk file's name, time and attributes into entry Index.
   void UpdateItemInRun(int32_t Index, const std::string& Name, const std::string& BaseFolder);
+  // Name is the archive file (or its current volume) on disk.
+  bool IsArchiveFile(const std::string& Name) const;
 };
 
 // The component windows place: deflate for new entries, no ZIP64 records

@@ -101,9 +101,11 @@ void TCVDirManager::WriteExtraFields(int32_t Index, std::vector<uint8_t>& Out) {
   if (Zip64Size > 0) {
     AppendLE16(Out, Zip64ExtraId);
     AppendLE16(Out, static_cast<uint16_t>(Zip64Size - 4));
-    if (Item.UncompressedSize == Zip64Marker32) AppendLE64(Out, static_cast<uint64_t>(Item.UncompressedSize64));
+    if (Item.UncompressedSize == Zip64Marker32)
+      AppendLE64(Out, static_cast<uint64_t>(Item.UncompressedSize64));
     if (Item.CompressedSize == Zip64Marker32) AppendLE64(Out, static_cast<uint64_t>(Item.CompressedSize64));
-    if (Item.LocalHeaderOffset == Zip64Marker32) AppendLE64(Out, static_cast<uint64_t>(Item.LocalHeaderOffset64));
+    if (Item.LocalHeaderOffset == Zip64Marker32)
+      AppendLE64(Out, static_cast<uint64_t>(Item.LocalHeaderOffset64));
     if (Item.DiskNumberStart == Zip64Marker16) AppendLE32(Out, Item.DiskNumberStart64);
   }
   for (const TExtraField& Field : Item.ExtraFields) {

@@ -65,6 +65,11 @@ class TPendingOutput {
 
 }  // namespace
 
+bool TCVBaseArchiver::IsArchiveFile(const std::string& Name) const {
+  if (InMemory()) return false;
+  return SameFile(Name, FileName()) || (!FCurrentVolumeName.empty() && SameFile(Name, FCurrentVolumeName));
+}
+
 void TCVBaseArchiver::ExtractOneFile(int32_t Index, const std::string& Name, const std::string& BaseFolder) {
   const TCVDirArray* Items = DirectoryItems();
   if (Items == nullptr || Index < 0 || Index >= Items->Count()) throw ECVException(16, this);
@@ -126,8 +131,9 @@ void TCVBaseArchiver::ExtractOneFile(int32_t Index, const std::string& Name, con
   }
 
   // A name that ends in a separator names no file (nor does an empty one a
-  // handler may return).
-  if (ExtractFileName(Target).empty()) throw ECVException(19, {Target}, this);
+  // handler may return). The archive being read is never replaced: it may be
+  // the only copy.
+  if (ExtractFileName(Target).empty() || IsArchiveFile(Target)) throw ECVException(19, {Target}, this);
   TPendingOutput Output(Target, *this);
   std::exception_ptr Failure;
   try {

@@ -80,11 +80,20 @@ void TCVBaseArchiver::ProcessSelectedItems(TCVProcessOperation Operation) {
           }
         }
         switch (Operation) {
-          case poDelete: Removed = DeleteItemInRun(I); break;
-          case poUpdate: UpdateItemInRun(I, Name, BaseFolder); break;
-          case poExtract: ExtractOneFile(I, Name, BaseFolder); break;
-          case poTest: TestOneItem(I, Name); break;
-          default: break;
+          case poDelete:
+            Removed = DeleteItemInRun(I);
+            break;
+          case poUpdate:
+            UpdateItemInRun(I, Name, BaseFolder);
+            break;
+          case poExtract:
+            ExtractOneFile(I, Name, BaseFolder);
+            break;
+          case poTest:
+            TestOneItem(I, Name);
+            break;
+          default:
+            break;
         }
         if (Reports) {
           // OR-ed, so a handler cannot take back a cancel made while the
@@ -108,7 +117,8 @@ void TCVBaseArchiver::ProcessSelectedItems(TCVProcessOperation Operation) {
         Failure = ECVException(8, this);
       }
       if (!Failure) break;
-      DoOnProcessFileFailure(Name, Operation, Failure->NativeError, Failure->ErrorCode, Failure->Message(), Action);
+      DoOnProcessFileFailure(Name, Operation, Failure->NativeError, Failure->ErrorCode, Failure->Message(),
+                             Action);
       if (Action != fxaRetry) break;
     }
     if (Action == fxaAbort || FCancelRequested) break;

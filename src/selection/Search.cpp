@@ -33,12 +33,15 @@ std::string NamePart(const std::string& S) {
 
 }  // namespace
 
-TCVDirArray* TCVBaseArchiver::DirectoryItems() const { return FDirManager ? &FDirManager->DirItems : nullptr; }
+TCVDirArray* TCVBaseArchiver::DirectoryItems() const {
+  return FDirManager ? &FDirManager->DirItems : nullptr;
+}
 
 bool TCVBaseArchiver::EntryMatches(const TDirItem& Item, const TInternalSearchRec& Rec) const {
   // Folder test: only without Recurse, and byte for byte, so case counts here
   // although the name test below ignores it.
-  if (!FOptions.Recurse && FolderPart(WithoutOneTrailingDelim(Item.FileName)) != FolderPart(Rec.Mask)) return false;
+  if (!FOptions.Recurse && FolderPart(WithoutOneTrailingDelim(Item.FileName)) != FolderPart(Rec.Mask))
+    return false;
 
   if (Rec.UseMaskLists) {
     const std::string N = ToEventName(Item.FileName);
@@ -71,8 +74,9 @@ bool TCVBaseArchiver::SearchStep(TCVArchiveItem& F) const {
     F.UncompressedSize = Item.EffectiveUncompressedSize();
     F.CompressionRate = 100.0;
     if (F.UncompressedSize > 0)
-      F.CompressionRate = std::max(0.0, (1.0 - static_cast<double>(F.CompressedSize) /
-                                                   static_cast<double>(F.UncompressedSize)) * 100.0);
+      F.CompressionRate = std::max(
+          0.0,
+          (1.0 - static_cast<double>(F.CompressedSize) / static_cast<double>(F.UncompressedSize)) * 100.0);
     F.Encrypted = (Item.Flags & 1) != 0;
     F.LastModFileDate = Item.ModDate;
     F.LastModFileTime = Item.ModTime;

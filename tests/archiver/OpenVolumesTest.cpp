@@ -85,7 +85,7 @@ TEST_F(OpenVolumesTest, SplitSetsAreFoundUnderEitherNamingScheme) {
     bool AdvancedNamingAfter;
   };
   const TCase Cases[] = {
-      {vnNumbered, true, true},  {vnNumbered, false, true},  {vnZ01Upper, true, false},
+      {vnNumbered, true, true},   {vnNumbered, false, true}, {vnZ01Upper, true, false},
       {vnZ01Upper, false, false}, {vnZ01Lower, true, false}, {vnZ01Lower, false, false},
   };
   ZipBuilder B;
@@ -120,7 +120,8 @@ TEST_F(OpenVolumesTest, InfoZipSplitArchiveLoadsItsDirectoryAcrossVolumes) {
   }
   // Long names make the directory itself larger than one volume.
   for (int I = 0; I < 300; ++I) {
-    const std::string Name = "in/file_with_a_rather_long_name_to_fill_the_directory_" + std::to_string(1000 + I) + ".txt";
+    const std::string Name =
+        "in/file_with_a_rather_long_name_to_fill_the_directory_" + std::to_string(1000 + I) + ".txt";
     Dir.WriteFile(Name, std::string(static_cast<size_t>(I), 'x'));
     Expected.push_back(Name);
   }
@@ -151,7 +152,8 @@ TEST_F(OpenVolumesTest, CorpusSplitSetsOpenSplit) {
   if (!HaveProgram("zip") || !HavePythonZipfile()) GTEST_SKIP() << "zip or Python's zipfile is missing";
   for (const char* Maker : {"zip", "winrar", "zip_zip64"}) {
     SCOPED_TRACE(Maker);
-    const std::string Set = std::string(SALVOR_CORPUS_DIR) + "/commons-compress-split_zip_created_by_" + Maker + ".zip";
+    const std::string Set =
+        std::string(SALVOR_CORPUS_DIR) + "/commons-compress-split_zip_created_by_" + Maker + ".zip";
     if (!fs::exists(Set)) GTEST_SKIP() << Set << " is missing";
     // The oracle: Info-ZIP joins the set, Python lists the joined archive.
     const std::string Joined = Dir / (std::string("joined_") + Maker + ".zip");
@@ -296,7 +298,8 @@ TEST_F(OpenVolumesTest, SelfExtractorWithItsStub) {
     EXPECT_EQ(ItemNames(Z), (std::vector<std::string>{"a.txt", "b.txt"}));
     EXPECT_EQ(Z.DirManager()->DataStart, 2000);
     for (int32_t I = 0; I < 2; ++I)
-      EXPECT_EQ(Z.DirManager()->DirItems.ItemPtr(I).EffectiveLocalHeaderOffset(), Layout.Entries[I].LocalHeader);
+      EXPECT_EQ(Z.DirManager()->DirItems.ItemPtr(I).EffectiveLocalHeaderOffset(),
+                Layout.Entries[I].LocalHeader);
     Z.CloseArchive();
   }
 }

@@ -77,7 +77,9 @@ TEST(DirWriter, DirectoryWrittenAndLoadedAgainGivesTheSameItems) {
   B.Add("dir/");
   B.Add("dir/deflated.txt", std::string(5000, 'd')).Deflated().ExternalAttr(0x81A40020);
   B.Add("offset64.bin", "o").Zip64(z64Offset);
-  B.Add("sizes64.bin", "s").Zip64(z64Sizes).CentralExtra(std::string("\x55\x54\x05\x00\x01\x02\x03\x04\x05", 9));
+  B.Add("sizes64.bin", "s")
+      .Zip64(z64Sizes)
+      .CentralExtra(std::string("\x55\x54\x05\x00\x01\x02\x03\x04\x05", 9));
   B.Add("all64.bin", "all").Zip64(z64SizesAndOffset | z64Disk);
   B.Add("utf8-\xC3\xA9\xE4\xB8\xAD.txt", "u").Utf8Name();
   B.Add("extra.txt", "e").CentralExtra(std::string("\x0A\x00\x04\x00wxyz", 8));
@@ -127,7 +129,8 @@ TEST(DirWriter, Zip64SubRecordExactlyWhereMarkersAreSet) {
       {"compressed", false, true, false, false, LE(1, 2) + LE(8, 2) + LE(C, 8)},
       {"offset", false, false, true, false, LE(1, 2) + LE(8, 2) + LE(O, 8)},
       {"disk", false, false, false, true, LE(1, 2) + LE(4, 2) + LE(D, 4)},
-      {"all, in APPNOTE order", true, true, true, true, LE(1, 2) + LE(28, 2) + LE(U, 8) + LE(C, 8) + LE(O, 8) + LE(D, 4)},
+      {"all, in APPNOTE order", true, true, true, true,
+       LE(1, 2) + LE(28, 2) + LE(U, 8) + LE(C, 8) + LE(O, 8) + LE(D, 4)},
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Title);

@@ -6,7 +6,6 @@
 #include <zlib.h>
 
 #include "ReaderFixture.h"
-#include "platform/ByteOrder.h"
 #include "support/PeerTools.h"
 #include "support/TempFolder.h"
 
@@ -143,18 +142,6 @@ TEST(PasswordReader, TheCodePageFormsDoNotAddQuestions) {
 
 // ------------------------------------------------------- other programs
 
-// Reads the directory behind the end record of an archive another program
-// wrote (one volume, no archive comment).
-void AttachPeerArchive(TReaderArchiver& A, const TBytes& Image) {
-  ASSERT_GE(Image.size(), 22u);
-  const uint8_t* End = Image.data() + Image.size() - 22;
-  ASSERT_EQ(GetLE32(End), 0x06054B50u);
-  ZipLayout Layout;
-  Layout.Entries.resize(GetLE16(End + 10));
-  Layout.CentralDirectory = GetLE32(End + 16);
-  A.Attach(Image, Image, Layout);
-}
-
 struct TPeerFile {
   std::string Name;
   TBytes Data;
@@ -172,12 +159,13 @@ std::vector<TPeerFile> PeerFiles() {
 }
 
 void CheckPeerArchive(const std::string& Archive, const std::string& Password) {
-  TBytes Image = ToBytes(TTempFolder::ReadFile(Archive));
   TReaderArchiver A;
   A.SetPassword(Password);
   TPasswordScript Script;
   Script.Install(A);
-  AttachPeerArchive(A, Image);
+  A.SetFileName(Archive);
+  A.OpenArchive();
+  ASSERT_EQ(A.ItemCount(), static_cast<int32_t>(PeerFiles().size()));
   std::vector<TPeerFile> Files = PeerFiles();
   int Encrypted = 0;
   for (int32_t I = 0; I < static_cast<int32_t>(Files.size()); ++I) {

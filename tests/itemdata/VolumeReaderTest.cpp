@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "ReaderFixture.h"
+#include "support/PeerTools.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -118,6 +119,68 @@ TEST(VolumeReader, DataCutShortOnTheLastVolumeAsksForNoVolumeAfterIt) {
   EXPECT_NO_THROW(A.ExtractItemToStream(1, Dest));
   EXPECT_TRUE(Dest.Bytes() == TBytes(Data.begin(), Data.begin() + (Cut - L.Entries[1].Data)));
   EXPECT_EQ(Requests.Log, (std::vector<std::string>{"first", "last"}));
+}
+
+}  // namespace
+
+namespace {
+
+// A split set written by Info-ZIP (volumes .z01, .z02, ..., .zip), opened as
+// the window opens archives.
+struct TInfoZipSplitSet {
+  TInfoZipSplitSet() {
+    Folder.WriteFile("noise.bin", std::string(Noise.begin(), Noise.end()));
+    Folder.WriteFile("mixed.bin", std::string(Text.begin(), Text.end()));
+    Status = RunCommand("cd " + ShellQuote(Folder.Path()) + " && zip -q -X -s 64k set.zip noise.bin mixed.bin");
+  }
+  void Open(TReaderArchiver& A) {
+    A.SetFileName(Folder / "set.zip");
+    A.SpanningOptions().AdvancedNaming = false;
+    A.OpenArchive();
+  }
+
+  const TBytes Noise = ::Noise(300000, 51);
+  const TBytes Text = Mixed(600000, 52);
+  TTempFolder Folder;
+  int Status = -1;
+};
+
+TEST(VolumeReader, AnInfoZipSplitSetExtractsWhole) {
+  if (!HaveProgram("zip")) GTEST_SKIP() << "zip is not installed";
+  TInfoZipSplitSet Set;
+  ASSERT_EQ(Set.Status, 0);
+  ASSERT_TRUE(std::filesystem::exists(Set.Folder / "set.z03"));
+  TReaderArchiver A;
+  Set.Open(A);
+  ASSERT_EQ(A.SpanningMode(), smSplitting);
+  ASSERT_EQ(A.ItemCount(), 2);
+  for (int32_t I = 0; I < 2; ++I) {
+    SCOPED_TRACE(A.Item(I).FileName);
+    TMemoryStream Dest;
+    EXPECT_NO_THROW(A.ExtractItemToStream(I, Dest));
+    EXPECT_TRUE(Dest.Bytes() == (A.Item(I).FileName == "noise.bin" ? Set.Noise : Set.Text));
+  }
+}
+
+TEST(VolumeReader, AnInfoZipSplitSetWithAVolumeMissingKeepsWhatCameBefore) {
+  if (!HaveProgram("zip")) GTEST_SKIP() << "zip is not installed";
+  TInfoZipSplitSet Set;
+  ASSERT_EQ(Set.Status, 0);
+  std::filesystem::remove(Set.Folder / "set.z02");
+  TReaderArchiver A;
+  A.SetExtractCorruptedFiles(true);
+  Set.Open(A);
+  TReaderRecorder R(A);
+  TMemoryStream Dest;
+  ASSERT_EQ(A.Item(0).FileName, "noise.bin");
+  EXPECT_NO_THROW(A.ExtractItemToStream(0, Dest));
+  // Everything of the entry on the first volume, and nothing else.
+  const int64_t First = static_cast<int64_t>(std::filesystem::file_size(Set.Folder / "set.z01"));
+  ASSERT_GT(Dest.Size(), 0);
+  EXPECT_LT(Dest.Size(), First);
+  EXPECT_TRUE(Dest.Bytes() == TBytes(Set.Noise.begin(), Set.Noise.begin() + Dest.Size()));
+  ASSERT_EQ(R.DamageReasons().size(), 1u);
+  EXPECT_NE(R.DamageReasons()[0].find("(volume 2 not available)"), std::string::npos) << R.DamageReasons()[0];
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ std::vector<TSourceFile> SourceFiles() {
   };
 }
 
-const std::vector<std::string> SourceFolders = {"bin/",     "deep/",          "deep/a/",  "deep/a/b/",
+const std::vector<std::string> SourceFolders = {"bin/",        "deep/",       "deep/a/",  "deep/a/b/",
                                                 "deep/a/b/c/", "deep/empty/", "scripts/", "unicode/"};
 
 enum TMaker : uint8_t { mkInfoZip = 0, mkSevenZip = 1, mkPython = 2 };
@@ -101,13 +101,14 @@ class EndToEnd : public ExtractTest, public testing::WithParamInterface<TMaker> 
       case mkSevenZip: {
         const std::string Program = SevenZipProgram();
         if (Program.empty()) GTEST_SKIP() << "7-Zip is not installed";
-        Status = RunCommand("cd " + ShellQuote(Src) + " && " + Program + " a -tzip -bso0 -bsp0 " + ShellQuote(Made) +
-                            " .");
+        Status = RunCommand("cd " + ShellQuote(Src) + " && " + Program + " a -tzip -bso0 -bsp0 " +
+                            ShellQuote(Made) + " .");
         break;
       }
       case mkPython:
         if (!HavePythonZipfile()) GTEST_SKIP() << "python3 with zipfile is not installed";
-        Status = RunCommand("python3 -c " + ShellQuote(PythonMaker) + " " + ShellQuote(Src) + " " + ShellQuote(Made));
+        Status = RunCommand("python3 -c " + ShellQuote(PythonMaker) + " " + ShellQuote(Src) + " " +
+                            ShellQuote(Made));
         break;
     }
     ASSERT_EQ(Status, 0);

@@ -37,28 +37,30 @@ class ExtractTest : public testing::Test {
 
   // Every handler logs; the knobs below change answers.
   void Record() {
-    Z.SetOnOverallProgress([this](TCVBaseArchiver&, double, TCVProcessOperation, TCVProgressPhase Phase,
-                                  bool& Cancel) {
-      if (Phase == ppStart) Log.push_back("overall start");
-      if (Phase == ppEnd) Log.push_back("overall end");
-      if (OnOverall) OnOverall(Phase, Cancel);
-    });
+    Z.SetOnOverallProgress(
+        [this](TCVBaseArchiver&, double, TCVProcessOperation, TCVProgressPhase Phase, bool& Cancel) {
+          if (Phase == ppStart) Log.push_back("overall start");
+          if (Phase == ppEnd) Log.push_back("overall end");
+          if (OnOverall) OnOverall(Phase, Cancel);
+        });
     Z.SetOnFileProgress([this](TCVBaseArchiver&, const std::string& Name, double, TCVProcessOperation,
                                TCVProgressPhase Phase, bool& Cancel) {
       if (Phase == ppStart) Log.push_back("start " + Name);
       if (Phase == ppEnd) Log.push_back("end " + Name);
       if (OnFile) OnFile(Name, Phase, Cancel);
     });
-    Z.SetOnConfirmProcessFile([this](TCVBaseArchiver&, const std::string& Name, TCVProcessOperation, bool& Confirm) {
-      Log.push_back("confirm " + Name);
-      if (OnConfirm) OnConfirm(Name, Confirm);
-    });
+    Z.SetOnConfirmProcessFile(
+        [this](TCVBaseArchiver&, const std::string& Name, TCVProcessOperation, bool& Confirm) {
+          Log.push_back("confirm " + Name);
+          if (OnConfirm) OnConfirm(Name, Confirm);
+        });
     Z.SetOnExtractFile([this](TCVBaseArchiver&, std::string& Name, uint32_t& Attr, const std::string&) {
       Log.push_back("extract " + Name);
       if (OnExtract) OnExtract(Name, Attr);
     });
     Z.SetOnProcessFileFailure([this](TCVBaseArchiver&, const std::string& Name, TCVProcessOperation,
-                                     int32_t NativeError, int32_t, const std::string& Message, TCVAction& Action) {
+                                     int32_t NativeError, int32_t, const std::string& Message,
+                                     TCVAction& Action) {
       Log.push_back("failure " + Name + " " + std::to_string(NativeError));
       Messages.push_back(Message);
       if (OnFailure) OnFailure(Name, Action);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -23,6 +24,21 @@ namespace {
 
 uint32_t Stamp(int Year, int Month, int Day, int Hour, int Minute, int Second) {
   return (static_cast<uint32_t>(DosDate(Year, Month, Day)) << 16) | DosTimeOfDay(Hour, Minute, Second);
+}
+
+Lines Join(std::initializer_list<Lines> Parts) {
+  Lines All;
+  for (const Lines& P : Parts) All.insert(All.end(), P.begin(), P.end());
+  return All;
+}
+
+// The events of one attempt at an entry that was written, or that failed.
+Lines Extracted(const std::string& Name) {
+  return {"confirm " + Name, "start " + Name, "extract " + Name, "end " + Name};
+}
+Lines Failed(const std::string& Name, int NativeError) {
+  return {"confirm " + Name, "start " + Name, "extract " + Name,
+          "failure " + Name + " " + std::to_string(NativeError)};
 }
 
 bool LockIsFreeForOtherThreads() {
@@ -46,12 +62,12 @@ TEST_F(ExtractTest, EntriesInDirectoryOrderWithTheirEvents) {
   Open(B);
   Extract();
 
-  EXPECT_EQ(Log, (Lines{"overall start",
-                        "confirm b.txt", "start b.txt", "extract b.txt", "end b.txt",
-                        "confirm dir/", "start dir/", "extract dir/", "end dir/",
-                        "confirm dir/a.txt", "start dir/a.txt", "extract dir/a.txt", "end dir/a.txt",
-                        "confirm z/y/x.txt", "start z/y/x.txt", "extract z/y/x.txt", "end z/y/x.txt",
-                        "overall end"}));
+  EXPECT_EQ(Log, Join({{"overall start"},
+                       Extracted("b.txt"),
+                       Extracted("dir/"),
+                       Extracted("dir/a.txt"),
+                       Extracted("z/y/x.txt"),
+                       {"overall end"}}));
   EXPECT_EQ(Tree(Out), (Lines{"b.txt", "dir/", "dir/a.txt", "z/", "z/y/", "z/y/x.txt"}));
   EXPECT_EQ(Read(Out + "/dir/a.txt"), std::string(5000, 'a'));
   EXPECT_EQ(Read(Out + "/z/y/x.txt"), "xyz");
@@ -83,7 +99,8 @@ TEST_F(ExtractTest, CreateDirsAndOverwriteMode) {
   const std::vector<Lines> ExpectedTrees = {{"a/", "a/f.txt", "b/", "b/f.txt"}, {"f.txt"}, {"f.txt"}};
   const char* ExpectedFlat[] = {nullptr, "two", "one"};
   for (size_t I = 0; I < std::size(Cases); ++I) {
-    SCOPED_TRACE(testing::Message() << "CreateDirs " << Cases[I].CreateDirs << " mode " << int(Cases[I].Mode));
+    SCOPED_TRACE(testing::Message() << "CreateDirs " << Cases[I].CreateDirs << " mode "
+                                    << int(Cases[I].Mode));
     TTempFolder Here;
     const std::string Dest = Here / "out";
     ZipBuilder B;
@@ -113,7 +130,7 @@ TEST_F(ExtractTest, OverwriteByTimeNeverReplacesOnEqualStamps) {
     int ExistingHour;  // the entry's is 12
     bool Replaced;
   } Cases[] = {
-      {omIfNewer, 11, true}, {omIfNewer, 12, false}, {omIfNewer, 13, false},
+      {omIfNewer, 11, true},  {omIfNewer, 12, false}, {omIfNewer, 13, false},
       {omIfOlder, 11, false}, {omIfOlder, 12, false}, {omIfOlder, 13, true},
   };
   ZipBuilder B;
@@ -146,15 +163,15 @@ TEST_F(ExtractTest, PromptedOverwrite) {
     Tmp.WriteFile("out/f.txt", "existing");
     std::remove((Out + "/other.txt").c_str());
     std::string Source;
-    Z.SetOnConfirmOverwrite([&](TCVBaseArchiver&, const std::string& SourceFileName, std::string& DestFileName,
-                                bool& Confirm) {
-      Source = SourceFileName;
-      EXPECT_EQ(DestFileName, Out + "/f.txt");
-      EXPECT_TRUE(Confirm);
-      Confirm = C.Confirm;
-      // The application's own choice of file is used as given.
-      if (C.Redirect) DestFileName = Out + "/other.txt";
-    });
+    Z.SetOnConfirmOverwrite(
+        [&](TCVBaseArchiver&, const std::string& SourceFileName, std::string& DestFileName, bool& Confirm) {
+          Source = SourceFileName;
+          EXPECT_EQ(DestFileName, Out + "/f.txt");
+          EXPECT_TRUE(Confirm);
+          Confirm = C.Confirm;
+          // The application's own choice of file is used as given.
+          if (C.Redirect) DestFileName = Out + "/other.txt";
+        });
     Extract();
     EXPECT_EQ(Source, "f.txt");
     EXPECT_EQ(Read(Out + "/f.txt"), C.Confirm && !C.Redirect ? "archived" : "existing");
@@ -185,8 +202,10 @@ TEST_F(ExtractTest, DamagedEntryDroppedOrKept) {
     SCOPED_TRACE(testing::Message() << "ExtractCorruptedFiles " << Keep);
     TTempFolder Here;
     ZipBuilder B;
-    B.Add("f.txt", "fresh data").Time(2019, 3, 4, 5, 6, 8).StoredCrc32(0x12345678).ExternalAttr(
-        (0100640u << 16) | 0x01);
+    B.Add("f.txt", "fresh data")
+        .Time(2019, 3, 4, 5, 6, 8)
+        .StoredCrc32(0x12345678)
+        .ExternalAttr((0100640u << 16) | 0x01);
     B.Add("g.txt", "good");
     B.WriteTo(Here / "a.zip");
     TSearchArchiver& Z2 = Z;
@@ -257,18 +276,16 @@ TEST_F(ExtractTest, RetryAndAbort) {
     Lines Expected;
   } Cases[] = {
       {{fxaRetry, fxaRetry, fxaRetry, fxaIgnore},
-       {"overall start",
-        "confirm bad.txt", "start bad.txt", "extract bad.txt", "failure bad.txt 8",
-        "confirm bad.txt", "start bad.txt", "extract bad.txt", "failure bad.txt 8",
-        "confirm bad.txt", "start bad.txt", "extract bad.txt", "failure bad.txt 8",
-        "confirm bad.txt", "start bad.txt", "extract bad.txt", "failure bad.txt 8",
-        "confirm next.txt", "start next.txt", "extract next.txt", "end next.txt",
-        "overall end"}},
+       Join({{"overall start"},
+             Failed("bad.txt", 8),
+             Failed("bad.txt", 8),
+             Failed("bad.txt", 8),
+             Failed("bad.txt", 8),
+             Extracted("next.txt"),
+             {"overall end"}})},
+      // Abort ends the walk; the closing event still comes.
       {{fxaRetry, fxaAbort},
-       {"overall start",
-        "confirm bad.txt", "start bad.txt", "extract bad.txt", "failure bad.txt 8",
-        "confirm bad.txt", "start bad.txt", "extract bad.txt", "failure bad.txt 8",
-        "overall end"}},
+       Join({{"overall start"}, Failed("bad.txt", 8), Failed("bad.txt", 8), {"overall end"}})},
   };
   ZipBuilder B;
   B.Add("bad.txt", "data").StoredCrc32(1);
@@ -308,8 +325,7 @@ TEST_F(ExtractTest, CancelWhileReadingRemovesThePartialFile) {
     if (Phase == ppEnd) Cancel = false;
   };
   Extract();
-  EXPECT_EQ(Log, (Lines{"overall start", "confirm big.bin", "start big.bin", "extract big.bin", "end big.bin",
-                        "overall end"}));
+  EXPECT_EQ(Log, Join({{"overall start"}, Extracted("big.bin"), {"overall end"}}));
   EXPECT_EQ(Tree(Out), Lines{"big.bin"});
   EXPECT_EQ(Read(Out + "/big.bin"), "existing");
   EXPECT_TRUE(Z.CancelRequested());
@@ -382,8 +398,11 @@ TEST_F(ExtractTest, MissingOrImpossibleOutputFolder) {
     Lines Failures;
     Lines Tree;
   } Cases[] = {
-      {"new/deep/out", true, {}, {"new/", "new/deep/", "new/deep/out/", "new/deep/out/a.txt", "new/deep/out/d/",
-                                 "new/deep/out/d/b.txt"}},
+      {"new/deep/out",
+       true,
+       {},
+       {"new/", "new/deep/", "new/deep/out/", "new/deep/out/a.txt", "new/deep/out/d/",
+        "new/deep/out/d/b.txt"}},
       {"new/deep/out", false, {"failure a.txt 19", "failure d/b.txt 19"}, {}},
       {"plain/out", true, {"failure a.txt 20", "failure d/b.txt 20"}, {}},
       {"plain/out", false, {"failure a.txt 19", "failure d/b.txt 19"}, {}},
@@ -428,8 +447,8 @@ TEST_F(ExtractTest, HostileNamesLandInsideTheOutputFolder) {
     if (Name == "h6") Name = "../x6";
   };
   Extract();
-  EXPECT_EQ(Tree(Tmp.Path()), (Lines{"a.zip", "out/", "out/a/", "out/a/b5", "out/etc/", "out/etc/x2", "out/x1",
-                                     "out/x3", "out/x4", "out/x6"}));
+  EXPECT_EQ(Tree(Tmp.Path()), (Lines{"a.zip", "out/", "out/a/", "out/a/b5", "out/etc/", "out/etc/x2",
+                                     "out/x1", "out/x3", "out/x4", "out/x6"}));
   for (const char* Name : {"x1", "etc/x2", "x3", "x4", "a/b5", "x6"})
     EXPECT_EQ(Read(Out + "/" + Name).size(), 1u) << Name;
   // Nothing is left of a name made only of what leads outside.
@@ -453,6 +472,20 @@ TEST_F(ExtractTest, PlantedLinksAreReplacedNotFollowed) {
   EXPECT_EQ(Read(Out + "/g.txt"), "archived too");
   EXPECT_EQ(Read(Victim), "victim");
   EXPECT_FALSE(FileExists(Tmp / "nowhere"));
+}
+
+TEST_F(ExtractTest, TheArchiveItselfIsNeverReplaced) {
+  ZipBuilder B;
+  B.Add("a.zip", "an inner archive");
+  B.Add("b.txt", "b");
+  ASSERT_TRUE(ForceDirectories(Out));
+  B.WriteTo(Out + "/a.zip");
+  const std::string Bytes = Read(Out + "/a.zip");
+  OpenFile(Out + "/a.zip");
+  Extract();
+  EXPECT_EQ(LogOf("failure"), Lines{"failure a.zip 19"});
+  EXPECT_EQ(Read(Out + "/a.zip"), Bytes);
+  EXPECT_EQ(Tree(Out), (Lines{"a.zip", "b.txt"}));
 }
 
 TEST_F(ExtractTest, TestRunWritesNothingAndReportsDamage) {

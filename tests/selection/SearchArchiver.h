@@ -6,7 +6,6 @@
 
 #include "archiver/Corvane.h"
 #include "directory/DirManager.h"
-#include "platform/Env.h"
 
 // A component with an in-memory directory built entry by entry, and its
 // protected run surface opened to the tests.
@@ -19,19 +18,6 @@ class TSearchArchiver : public TCorvane {
   // An open archive without a stream: enough for the search.
   void OpenEmpty() {
     FDirManager = std::make_unique<TCVDirManager>(*this);
-    FActive = true;
-  }
-
-  // Opens FileName read-only and loads (or rebuilds) its directory: what the
-  // opening sequence does for a single-file archive. Hides the component's
-  // OpenArchive until that is merged into this branch.
-  void OpenArchive() {
-    CloseArchive();
-    FArchiveOpenMode = 0x40;
-    FArchiveStream = FileSystem().OpenFile(FileName(), 0x40);
-    FCurrentVolumeName = FileName();
-    FDirManager = std::make_unique<TCVDirManager>(*this);
-    FDirManager->LoadDirectory();
     FActive = true;
   }
 

@@ -44,7 +44,10 @@ TEST(Search, FolderTestCountsCaseAndNameTestIgnoresIt) {
                     // With it the name test alone decides, ignoring case; a
                     // mask without a folder matches by file name anywhere.
                     {"docs/*.txt", true, spRelativePath, {"docs/a.txt", "docs/old/a.txt", "Docs/a.txt"}},
-                    {"*.txt", true, spRelativePath, {"a.txt", "docs/a.txt", "docs/old/a.txt", "Docs/a.txt", "x/y/z.txt"}},
+                    {"*.txt",
+                     true,
+                     spRelativePath,
+                     {"a.txt", "docs/a.txt", "docs/old/a.txt", "Docs/a.txt", "x/y/z.txt"}},
                     {"A.TXT", true, spRelativePath, {"a.txt", "docs/a.txt", "docs/old/a.txt", "Docs/a.txt"}},
                     {"", true, spRelativePath, {}},
                 });
@@ -88,7 +91,8 @@ TEST(Search, AttributeFilter) {
   } Masks[] = {{"*.*", 0}, {"*.*", 0x28BF}, {"*.*", 0x10}, {"docs", 0}, {"docs", 0x28BF}};
   const Names Expected[] = {
       Visible,
-      {"docs/", "plain.txt", "readonly.txt", "unix.txt", "hidden.txt", "system.txt", "label", "hidden-folder/"},
+      {"docs/", "plain.txt", "readonly.txt", "unix.txt", "hidden.txt", "system.txt", "label",
+       "hidden-folder/"},
       {"docs/", "plain.txt", "readonly.txt", "unix.txt"},
       {},
       {"docs/"},
@@ -165,7 +169,8 @@ TEST(Search, LongMasksHaveNoLimit) {
   Z.Add(Folder + "/" + std::string(280, 'f') + ".txt");
   Z.Add(Folder + "/other.txt");
   Z.Options().Recurse = false;
-  EXPECT_EQ(Z.Find(Folder + "/" + std::string(280, 'F') + ".*"), Names{Folder + "/" + std::string(280, 'f') + ".txt"});
+  EXPECT_EQ(Z.Find(Folder + "/" + std::string(280, 'F') + ".*"),
+            Names{Folder + "/" + std::string(280, 'f') + ".txt"});
 }
 
 // No operation sets UseMaskLists; a search record that has it tests names
@@ -173,7 +178,8 @@ TEST(Search, LongMasksHaveNoLimit) {
 TEST(Search, MaskListsReplaceTheMaskWhenAsked) {
   TSearchArchiver Z;
   Z.OpenEmpty();
-  for (const char* Name : {"a.txt", "b.doc", "c.bin", "secret.txt", "dir/secret2.doc", "dir/x.TXT"}) Z.Add(Name);
+  for (const char* Name : {"a.txt", "b.doc", "c.bin", "secret.txt", "dir/secret2.doc", "dir/x.TXT"})
+    Z.Add(Name);
   Z.SetFileMasks({"*.txt", "*.doc"});
   Z.SetExclusionMasks({"secret*"});
 
