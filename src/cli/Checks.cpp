@@ -27,7 +27,8 @@ std::string NearestExisting(const std::string& Path) {
 
 std::string WritableFolderProblem(const std::string& Dir) {
   if (!DirectoryExists(Dir)) return Quoted(Dir) + " is not a folder";
-  if (access(Dir.c_str(), W_OK | X_OK) != 0) return "cannot write into " + Quoted(Dir) + ": " + SystemErrorText(errno);
+  if (access(Dir.c_str(), W_OK | X_OK) != 0)
+    return "cannot write into " + Quoted(Dir) + ": " + SystemErrorText(errno);
   return std::string();
 }
 

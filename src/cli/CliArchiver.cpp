@@ -62,17 +62,28 @@ bool TCliArchiver::DirectoryRebuilt() const { return FDirManager && FDirManager-
 
 std::string MethodName(uint16_t Method) {
   switch (Method) {
-    case 0: return "stored";
-    case 1: return "shrunk";
-    case 6: return "imploded";
-    case 8: return "deflate";
-    case 9: return "deflate64";
-    case 12: return "bzip2";
-    case 14: return "lzma";
-    case 93: return "zstd";
-    case 95: return "xz";
-    case 98: return "ppmd";
-    case 99: return "aes";
+    case 0:
+      return "stored";
+    case 1:
+      return "shrunk";
+    case 6:
+      return "imploded";
+    case 8:
+      return "deflate";
+    case 9:
+      return "deflate64";
+    case 12:
+      return "bzip2";
+    case 14:
+      return "lzma";
+    case 93:
+      return "zstd";
+    case 95:
+      return "xz";
+    case 98:
+      return "ppmd";
+    case 99:
+      return "aes";
   }
   return "method " + std::to_string(Method);
 }

@@ -18,8 +18,10 @@ const char* const LineUp = "\033[1A";
 int DisplayWidth(const std::string& S) {
   int Width = 0;
   for (unsigned char C : S)
-    if (C < 0x80) Width += 1;
-    else if ((C & 0xC0) != 0x80) Width += 2;
+    if (C < 0x80)
+      Width += 1;
+    else if ((C & 0xC0) != 0x80)
+      Width += 2;
   return Width;
 }
 

@@ -1,7 +1,6 @@
 #include "cli/Listing.h"
 
 #include <cstdio>
-
 #include <nlohmann/json.hpp>
 
 #include "cli/Escape.h"
@@ -26,7 +25,8 @@ std::string PadRight(const std::string& S, size_t Width) {
 }
 
 std::string FirstLine(bool Rebuilt, int32_t EntryCount) {
-  return std::string(Rebuilt ? "Directory rebuilt from local headers: " : "Directory read from the archive: ") +
+  return std::string(Rebuilt ? "Directory rebuilt from local headers: "
+                             : "Directory read from the archive: ") +
          std::to_string(EntryCount) + (EntryCount == 1 ? " entry" : " entries");
 }
 
@@ -45,7 +45,8 @@ std::vector<std::string> ListingLines(const std::string& Archive, bool Rebuilt, 
                                       const std::vector<TCliArchiver::TListedItem>& Items) {
   std::vector<std::string> Lines;
   std::string First = FirstLine(Rebuilt, EntryCount);
-  if (static_cast<int32_t>(Items.size()) != EntryCount) First += ", " + std::to_string(Items.size()) + " selected";
+  if (static_cast<int32_t>(Items.size()) != EntryCount)
+    First += ", " + std::to_string(Items.size()) + " selected";
   Lines.push_back(First + " (" + EscapeForDisplay(Archive) + ")");
   Lines.push_back(PadLeft("Size", 12) + PadLeft("Packed", 12) + "  " + PadRight("Method", 10) +
                   PadRight("CRC-32", 10) + PadRight("Enc", 5) + PadRight("Modified", 21) + "Name");
@@ -53,8 +54,8 @@ std::vector<std::string> ListingLines(const std::string& Archive, bool Rebuilt, 
     Lines.push_back(PadLeft(SizeText(I.UncompressedSize, I.SizesUnknown), 12) +
                     PadLeft(SizeText(I.CompressedSize, I.SizesUnknown), 12) + "  " +
                     PadRight(MethodName(I.Method), 10) + PadRight(Crc32Text(I.Crc32), 10) +
-                    PadRight(I.Encrypted ? "yes" : "-", 5) + PadRight(DosStampText(I.ModDate, I.ModTime), 21) +
-                    EscapeForDisplay(I.Name));
+                    PadRight(I.Encrypted ? "yes" : "-", 5) +
+                    PadRight(DosStampText(I.ModDate, I.ModTime), 21) + EscapeForDisplay(I.Name));
   }
   return Lines;
 }

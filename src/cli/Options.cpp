@@ -1,9 +1,8 @@
 #include "cli/Options.h"
 
+#include <CLI/CLI.hpp>
 #include <map>
 #include <sstream>
-
-#include <CLI/CLI.hpp>
 
 #include "platform/Version.h"
 
@@ -44,8 +43,11 @@ TParseResult ParseCommandLine(int ArgCount, const char* const* Args, TCliOptions
   App.set_version_flag("--version", std::string("salvor-cli ") + SALVOR_VERSION);
   App.get_formatter()->column_width(32);
 
-  const std::map<std::string, TCVOverwriteMode> OverwriteModes = {
-      {"always", omAlways}, {"never", omNever}, {"newer", omIfNewer}, {"older", omIfOlder}, {"ask", omPrompt}};
+  const std::map<std::string, TCVOverwriteMode> OverwriteModes = {{"always", omAlways},
+                                                                  {"never", omNever},
+                                                                  {"newer", omIfNewer},
+                                                                  {"older", omIfOlder},
+                                                                  {"ask", omPrompt}};
   std::string OverwriteWord = "always";
 
   App.add_option("ARCHIVE", Options.Archive, "The ZIP archive to salvage (never changed)")->required();
@@ -62,7 +64,8 @@ TParseResult ParseCommandLine(int ArgCount, const char* const* Args, TCliOptions
       ->transform(CLI::IsMember({"always", "never", "newer", "older", "ask"}, CLI::ignore_case));
   bool List = false;
   bool Test = false;
-  CLI::Option* ListFlag = App.add_flag("-l,--list", List, "List the directory as read or rebuilt; extract nothing");
+  CLI::Option* ListFlag =
+      App.add_flag("-l,--list", List, "List the directory as read or rebuilt; extract nothing");
   CLI::Option* TestFlag = App.add_flag("-t,--test", Test, "Check every selected entry; write nothing");
   ListFlag->excludes(TestFlag);
   App.add_flag("--discard-damaged", Options.DiscardDamaged,

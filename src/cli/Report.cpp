@@ -7,11 +7,16 @@
 
 const char* StatusName(TEntryStatus Status) {
   switch (Status) {
-    case esIntact: return "intact";
-    case esDamaged: return "damaged";
-    case esFailed: return "failed";
-    case esSkipped: return "skipped";
-    case esCancelled: return "cancelled";
+    case esIntact:
+      return "intact";
+    case esDamaged:
+      return "damaged";
+    case esFailed:
+      return "failed";
+    case esSkipped:
+      return "skipped";
+    case esCancelled:
+      return "cancelled";
   }
   return "";
 }
@@ -66,7 +71,8 @@ std::vector<std::string> SummaryLines(const TRunReport& Report) {
                        std::to_string(Report.Count(esDamaged)) + " " + Damaged + ", " +
                        std::to_string(Report.Count(esFailed)) + " failed, " +
                        std::to_string(Report.Count(esSkipped)) + " skipped";
-  if (Report.Count(esCancelled) > 0) Counts += ", " + std::to_string(Report.Count(esCancelled)) + " cancelled";
+  if (Report.Count(esCancelled) > 0)
+    Counts += ", " + std::to_string(Report.Count(esCancelled)) + " cancelled";
   Lines.push_back((Testing ? "Tested: " : "Extracted: ") + Counts + " (of " +
                   Plural(Report.Selected, "selected entry", "selected entries") + ").");
   if (Report.Selected == 0 && Report.MasksGiven) Lines.push_back("  No entry matches the masks given.");
@@ -110,14 +116,10 @@ std::string ReportJson(const TRunReport& Report) {
     }
     Doc["entries"] = std::move(Entries);
     Doc["totals"] = {
-        {"selected", Report.Selected},
-        {"intact", Report.Count(esIntact)},
-        {"damaged", Report.Count(esDamaged)},
-        {"failed", Report.Count(esFailed)},
-        {"skipped", Report.Count(esSkipped)},
-        {"cancelled", Report.Count(esCancelled)},
-        {"bytesWritten", Report.BytesWritten()},
-        {"elapsedSeconds", Report.ElapsedSeconds},
+        {"selected", Report.Selected},           {"intact", Report.Count(esIntact)},
+        {"damaged", Report.Count(esDamaged)},    {"failed", Report.Count(esFailed)},
+        {"skipped", Report.Count(esSkipped)},    {"cancelled", Report.Count(esCancelled)},
+        {"bytesWritten", Report.BytesWritten()}, {"elapsedSeconds", Report.ElapsedSeconds},
     };
     Doc["interrupted"] = Report.Interrupted;
   }

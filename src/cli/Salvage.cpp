@@ -26,11 +26,16 @@ namespace {
 
 const char* OverwriteName(TCVOverwriteMode Mode) {
   switch (Mode) {
-    case omPrompt: return "ask";
-    case omAlways: return "always";
-    case omNever: return "never";
-    case omIfNewer: return "newer";
-    case omIfOlder: return "older";
+    case omPrompt:
+      return "ask";
+    case omAlways:
+      return "always";
+    case omNever:
+      return "never";
+    case omIfNewer:
+      return "newer";
+    case omIfOlder:
+      return "older";
   }
   return "";
 }
@@ -55,8 +60,9 @@ class TRunEvents {
     });
     FArchiver.SetOnExtractFile(
         [this](TCVBaseArchiver&, std::string& Name, uint32_t&, const std::string&) { ExtractFile(Name); });
-    FArchiver.SetOnDamagedFile(
-        [this](TCVBaseArchiver&, const std::string& Name, const std::string& Reason) { Damaged(Name, Reason); });
+    FArchiver.SetOnDamagedFile([this](TCVBaseArchiver&, const std::string& Name, const std::string& Reason) {
+      Damaged(Name, Reason);
+    });
     FArchiver.SetOnProcessFileFailure([this](TCVBaseArchiver&, const std::string& Name, TCVProcessOperation,
                                              int32_t, int32_t, const std::string& Message, TCVAction&) {
       // The action stays fxaIgnore: one entry's failure never ends the run.
@@ -149,8 +155,8 @@ class TRunEvents {
     }
     FAsked = true;
     std::string Answer;
-    const std::string Prompt =
-        NewPassword.empty() ? "Enter password (empty to skip): " : "Wrong password; enter another (empty to skip): ";
+    const std::string Prompt = NewPassword.empty() ? "Enter password (empty to skip): "
+                                                   : "Wrong password; enter another (empty to skip): ";
     if (Dialogs().InputQuery("Password for \"" + Name + "\"", Prompt, Answer, true) && !Answer.empty()) {
       NewPassword = Answer;
       SkipFile = false;
@@ -291,7 +297,8 @@ class TSalvage {
     if (FOptions.Json) {
       Print(ListingJson(FOptions.Archive, FReport.Rebuilt, Archiver.EntryCount(), Items, Status));
     } else {
-      for (const std::string& Line : ListingLines(FOptions.Archive, FReport.Rebuilt, Archiver.EntryCount(), Items))
+      for (const std::string& Line :
+           ListingLines(FOptions.Archive, FReport.Rebuilt, Archiver.EntryCount(), Items))
         Print(Line);
     }
     return Status;

@@ -19,16 +19,26 @@ std::string Trim(const std::string& S) {
 
 const char* ButtonKey(TMsgDlgBtn Button) {
   switch (Button) {
-    case mbYes: return "y";
-    case mbNo: return "n";
-    case mbOK: return "o";
-    case mbCancel: return "c";
-    case mbAbort: return "a";
-    case mbRetry: return "r";
-    case mbIgnore: return "i";
-    case mbAll: return "all";
-    case mbNoToAll: return "N";
-    case mbYesToAll: return "A";
+    case mbYes:
+      return "y";
+    case mbNo:
+      return "n";
+    case mbOK:
+      return "o";
+    case mbCancel:
+      return "c";
+    case mbAbort:
+      return "a";
+    case mbRetry:
+      return "r";
+    case mbIgnore:
+      return "i";
+    case mbAll:
+      return "all";
+    case mbNoToAll:
+      return "N";
+    case mbYesToAll:
+      return "A";
   }
   return "";
 }

@@ -21,7 +21,8 @@ class TTerminalDialogs : public IDialogs {
   // three times; end of input or Ctrl-C closes the dialog (mrCancel).
   TModalResult MessageDlg(const std::string& Text, const TMsgDlgButtons& Buttons) override;
   // Shows Caption and Prompt and reads one line, without echo when Masked.
-  bool InputQuery(const std::string& Caption, const std::string& Prompt, std::string& Value, bool Masked) override;
+  bool InputQuery(const std::string& Caption, const std::string& Prompt, std::string& Value,
+                  bool Masked) override;
 
  private:
   std::function<void()> FBeforeAsk;

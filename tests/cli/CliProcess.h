@@ -1,7 +1,8 @@
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+
+#include <string>
 #include <vector>
 
 // Runs the built salvor-cli (SALVOR_CLI_PATH) the way a script would: in a

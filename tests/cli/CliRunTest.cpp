@@ -17,7 +17,9 @@
 
 namespace {
 
-bool Contains(const std::string& Text, const std::string& Part) { return Text.find(Part) != std::string::npos; }
+bool Contains(const std::string& Text, const std::string& Part) {
+  return Text.find(Part) != std::string::npos;
+}
 
 class CliRun : public ::testing::Test {
  public:
@@ -37,7 +39,7 @@ TEST_F(CliRun, ExitStatusesAndTheirLines) {
     // Prepares the folder and returns the arguments.
     std::function<std::vector<std::string>(CliRun&)> Setup;
     int Status;
-    std::string Expected;  // in stdout + stderr
+    std::string Expected;           // in stdout + stderr
     std::vector<std::string> Tree;  // what the output folder holds afterwards
   };
   const std::vector<TCase> Cases = {
@@ -49,36 +51,55 @@ TEST_F(CliRun, ExitStatusesAndTheirLines) {
          B.Add("b.txt", "bee").Stored();
          return std::vector<std::string>{"-o", T.Out(), T.Write("ok.zip", B)};
        },
-       0, "Extracted: 3 entries intact, 0 damaged but kept, 0 failed, 0 skipped", {"b.txt", "docs/", "docs/a.txt"}},
+       0,
+       "Extracted: 3 entries intact, 0 damaged but kept, 0 failed, 0 skipped",
+       {"b.txt", "docs/", "docs/a.txt"}},
       {"truncated archive keeps the damaged entry",
-       [](CliRun& T) { return std::vector<std::string>{"-o", T.Out(), T.Write("t.zip", TTruncatedArchive().Builder)}; },
-       1, "damaged but kept: cut.bin", {"cut.bin", "first.txt"}},
+       [](CliRun& T) {
+         return std::vector<std::string>{"-o", T.Out(), T.Write("t.zip", TTruncatedArchive().Builder)};
+       },
+       1,
+       "damaged but kept: cut.bin",
+       {"cut.bin", "first.txt"}},
       {"truncated archive, damaged entries discarded",
        [](CliRun& T) {
          return std::vector<std::string>{"--discard-damaged", "-o", T.Out(),
                                          T.Write("t.zip", TTruncatedArchive().Builder)};
        },
-       1, "failed: cut.bin", {"first.txt"}},
+       1,
+       "failed: cut.bin",
+       {"first.txt"}},
       {"truncated archive without rebuilding",
        [](CliRun& T) {
-         return std::vector<std::string>{"--no-rebuild", "-o", T.Out(), T.Write("t.zip", TTruncatedArchive().Builder)};
+         return std::vector<std::string>{"--no-rebuild", "-o", T.Out(),
+                                         T.Write("t.zip", TTruncatedArchive().Builder)};
        },
-       2, "salvor-cli: ", {}},
+       2,
+       "salvor-cli: ",
+       {}},
       {"not an archive at all",
-       [](CliRun& T) { return std::vector<std::string>{"-o", T.Out(), T.Temp.WriteFile("x.zip", NoiseOf(5000, 3))}; },
-       2, "Invalid archive file", {}},
+       [](CliRun& T) {
+         return std::vector<std::string>{"-o", T.Out(), T.Temp.WriteFile("x.zip", NoiseOf(5000, 3))};
+       },
+       2,
+       "Invalid archive file",
+       {}},
       {"a folder as archive",
        [](CliRun& T) {
          std::filesystem::create_directory(T.Temp / "dir.zip");
          return std::vector<std::string>{"-o", T.Out(), T.Temp / "dir.zip"};
        },
-       2, "is a folder, not an archive", {}},
+       2,
+       "is a folder, not an archive",
+       {}},
       {"a FIFO as archive",
        [](CliRun& T) {
          mkfifo((T.Temp / "pipe.zip").c_str(), 0600);
          return std::vector<std::string>{"-o", T.Out(), T.Temp / "pipe.zip"};
        },
-       2, "is not a regular file", {}},
+       2,
+       "is not a regular file",
+       {}},
       {"an output folder below a file",
        [](CliRun& T) {
          ZipBuilder B;
@@ -86,14 +107,18 @@ TEST_F(CliRun, ExitStatusesAndTheirLines) {
          T.Temp.WriteFile("plain", "x");
          return std::vector<std::string>{"-o", T.Temp / "plain/out", T.Write("ok.zip", B)};
        },
-       2, "cannot create output folder", {}},
+       2,
+       "cannot create output folder",
+       {}},
       {"masks that match nothing",
        [](CliRun& T) {
          ZipBuilder B;
          B.Add("a.txt", "a");
          return std::vector<std::string>{"-o", T.Out(), T.Write("ok.zip", B), "*.doc"};
        },
-       1, "No entry matches", {}},
+       1,
+       "No entry matches",
+       {}},
       {"masks select entries",
        [](CliRun& T) {
          ZipBuilder B;
@@ -102,9 +127,16 @@ TEST_F(CliRun, ExitStatusesAndTheirLines) {
          B.Add("c.bin", "c");
          return std::vector<std::string>{"-o", T.Out(), T.Write("ok.zip", B), "*.doc", "c.*"};
        },
-       0, "2 entries intact", {"c.bin", "sub/", "sub/b.doc"}},
-      {"usage error", [](CliRun&) { return std::vector<std::string>{"--overwrite", "maybe", "a.zip"}; }, 2,
-       "--help", {}},
+       0,
+       "2 entries intact",
+       {"c.bin", "sub/", "sub/b.doc"}},
+      {"usage error",
+       [](CliRun&) {
+         return std::vector<std::string>{"--overwrite", "maybe", "a.zip"};
+       },
+       2,
+       "--help",
+       {}},
   };
   for (const TCase& C : Cases) {
     SCOPED_TRACE(C.What);
@@ -124,7 +156,8 @@ TEST_F(CliRun, ExitStatusesAndTheirLines) {
 TEST_F(CliRun, TruncatedArchiveNamesTheDamagedEntryAndKeepsWhatWasRead) {
   TTruncatedArchive T;
   const std::string Archive = Write("t.zip", T.Builder);
-  std::filesystem::last_write_time(Archive, std::filesystem::file_time_type::clock::now() - std::chrono::hours(5));
+  std::filesystem::last_write_time(Archive,
+                                   std::filesystem::file_time_type::clock::now() - std::chrono::hours(5));
   const auto Stamp = std::filesystem::last_write_time(Archive);
   const std::string Bytes = TTempFolder::ReadFile(Archive);
   const TCliResult R = RunCli({"-o", Out(), Archive}, Temp.Path());
@@ -300,11 +333,9 @@ TEST_F(CliRun, OverwriteRules) {
     int Status;
     std::string Content;
   } const Cases[] = {
-      {"always", 0, "from the archive"},
-      {"never", 1, "already here"},
+      {"always", 0, "from the archive"}, {"never", 1, "already here"},
       {"newer", 1, "already here"},  // the existing file (written now) is newer
-      {"older", 0, "from the archive"},
-      {"ask", 1, "already here"},  // no terminal to ask on: the file stays
+      {"older", 0, "from the archive"},  {"ask", 1, "already here"},  // no terminal to ask on: the file stays
   };
   for (const TCase& C : Cases) {
     SCOPED_TRACE(C.Mode);
@@ -327,7 +358,8 @@ TEST_F(CliRun, UnwritableOutputFolder) {
   B.Add("a.txt", "a");
   const std::string Archive = Write("a.zip", B);
   std::filesystem::create_directory(Temp / "locked");
-  std::filesystem::permissions(Temp / "locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  std::filesystem::permissions(Temp / "locked",
+                               std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   for (const std::string& Dir : {Temp / "locked", Temp / "locked/new"}) {
     SCOPED_TRACE(Dir);
     const TCliResult R = RunCli({"-o", Dir, Archive}, Temp.Path());

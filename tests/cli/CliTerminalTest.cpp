@@ -12,7 +12,9 @@
 
 namespace {
 
-bool Contains(const std::string& Text, const std::string& Part) { return Text.find(Part) != std::string::npos; }
+bool Contains(const std::string& Text, const std::string& Part) {
+  return Text.find(Part) != std::string::npos;
+}
 
 // No temporary output (".salvor-...") anywhere below Dir.
 bool NoTemporaryFiles(const std::string& Dir) {
@@ -75,7 +77,8 @@ TEST_F(CliTerminal, CtrlCWhileDataIsWrittenRemovesThePartialFile) {
   // stays small.
   constexpr size_t EntrySize = 32u << 20;
   ZipBuilder B;
-  for (int I = 1; I <= 4; ++I) B.Add("big" + std::to_string(I) + ".bin", std::string(EntrySize, 'z')).Deflated(1);
+  for (int I = 1; I <= 4; ++I)
+    B.Add("big" + std::to_string(I) + ".bin", std::string(EntrySize, 'z')).Deflated(1);
   B.WriteTo(Temp / "big.zip");
 
   TPtyCli Cli({"-o", Out(), Temp / "big.zip"}, Temp.Path());
@@ -110,7 +113,8 @@ TEST_F(CliTerminal, OverwriteAskIsAnsweredOnTheTerminal) {
   EXPECT_EQ(TTempFolder::ReadFile(Out() + "/a.txt"), "old");
   EXPECT_EQ(TTempFolder::ReadFile(Out() + "/b.txt"), "new b");
   EXPECT_EQ(TTempFolder::ReadFile(Out() + "/c.txt"), "new c");
-  EXPECT_TRUE(Contains(Cli.Output(), "skipped: a.txt (the existing file was kept (--overwrite ask))")) << Cli.Output();
+  EXPECT_TRUE(Contains(Cli.Output(), "skipped: a.txt (the existing file was kept (--overwrite ask))"))
+      << Cli.Output();
 }
 
 TEST_F(CliTerminal, DrawsProgressBarsOnlyOnATerminal) {

@@ -10,8 +10,10 @@ namespace {
 int Columns(const std::string& Line) {
   int Width = 0;
   for (unsigned char C : Line)
-    if (C < 0x80) Width += 1;
-    else if ((C & 0xC0) != 0x80) Width += 2;
+    if (C < 0x80)
+      Width += 1;
+    else if ((C & 0xC0) != 0x80)
+      Width += 2;
   return Width;
 }
 
@@ -29,8 +31,8 @@ TEST(RenderBar, FitsTheTerminalAndShowsThePercentage) {
       {"above 100 is clamped", 250.0, "", 80, "100%"},
       {"below 0 is clamped", -3.0, "", 80, "  0%"},
       {"a long name keeps its end", 12.5, std::string(300, 'x') + "/end.bin", 60, "end.bin"},
-      {"wide characters are cut by columns", 1, std::string(60, '\xE6') /* not UTF-8 */ + "\xE6\x97\xA5.txt", 40,
-       "\xE6\x97\xA5.txt"},
+      {"wide characters are cut by columns", 1, std::string(60, '\xE6') /* not UTF-8 */ + "\xE6\x97\xA5.txt",
+       40, "\xE6\x97\xA5.txt"},
       {"a narrow terminal", 33, "name.txt", 20, ""},
   };
   for (const TCase& C : Cases) {
@@ -47,7 +49,9 @@ TEST(RenderBar, FillsInProportion) {
   const std::string Half = RenderBar("overall", 50, "", 90);
   const std::string Full = RenderBar("overall", 100, "", 90);
   auto Filled = [](const std::string& S) { return std::count(S.begin(), S.end(), '#'); };
-  auto Cells = [](const std::string& S) { return std::count(S.begin(), S.end(), '#') + std::count(S.begin(), S.end(), '-'); };
+  auto Cells = [](const std::string& S) {
+    return std::count(S.begin(), S.end(), '#') + std::count(S.begin(), S.end(), '-');
+  };
   EXPECT_EQ(Filled(Empty), 0);
   EXPECT_EQ(Filled(Full), Cells(Full));
   EXPECT_EQ(Filled(Half) * 2, Cells(Half));

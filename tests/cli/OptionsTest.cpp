@@ -31,8 +31,8 @@ TEST(ParseCommandLine, DefaultsAreTheWindowsSettings) {
 
 TEST(ParseCommandLine, ReadsEveryOption) {
   TCliOptions O;
-  ASSERT_TRUE(Parse({"-o", "out", "-p", "", "--overwrite", "newer", "-t", "--discard-damaged", "--no-rebuild", "-q",
-                     "--json", "a.zip", "*.txt", "docs/*"},
+  ASSERT_TRUE(Parse({"-o", "out", "-p", "", "--overwrite", "newer", "-t", "--discard-damaged", "--no-rebuild",
+                     "-q", "--json", "a.zip", "*.txt", "docs/*"},
                     O)
                   .Proceed);
   EXPECT_EQ(O.Output, "out");
@@ -48,9 +48,9 @@ TEST(ParseCommandLine, ReadsEveryOption) {
 }
 
 TEST(ParseCommandLine, OverwriteModes) {
-  const std::pair<const char*, TCVOverwriteMode> Cases[] = {
-      {"always", omAlways}, {"never", omNever}, {"newer", omIfNewer}, {"older", omIfOlder}, {"ask", omPrompt},
-      {"NEVER", omNever}};
+  const std::pair<const char*, TCVOverwriteMode> Cases[] = {{"always", omAlways}, {"never", omNever},
+                                                            {"newer", omIfNewer}, {"older", omIfOlder},
+                                                            {"ask", omPrompt},    {"NEVER", omNever}};
   for (const auto& [Word, Mode] : Cases) {
     SCOPED_TRACE(Word);
     TCliOptions O;
@@ -61,11 +61,11 @@ TEST(ParseCommandLine, OverwriteModes) {
 
 TEST(ParseCommandLine, UsageErrorsExitWithTwo) {
   const std::vector<std::string> Cases[] = {
-      {},                                   // no archive
+      {},                                     // no archive
       {"--overwrite", "sometimes", "a.zip"},  // unknown mode
-      {"-l", "-t", "a.zip"},                // list and test together
-      {"--frobnicate", "a.zip"},            // unknown option
-      {"-o"},                               // option without its value
+      {"-l", "-t", "a.zip"},                  // list and test together
+      {"--frobnicate", "a.zip"},              // unknown option
+      {"-o"},                                 // option without its value
   };
   for (const std::vector<std::string>& Args : Cases) {
     TCliOptions O;

@@ -7,7 +7,8 @@
 
 namespace {
 
-TEntryReport Entry(const std::string& Name, TEntryStatus Status, int64_t Bytes = 0, const std::string& Reason = {}) {
+TEntryReport Entry(const std::string& Name, TEntryStatus Status, int64_t Bytes = 0,
+                   const std::string& Reason = {}) {
   TEntryReport E;
   E.Name = Name;
   E.Status = Status;
@@ -53,7 +54,8 @@ TEST(RunReport, SummaryNamesTheEntriesThatAreNotIntact) {
   R.Output = "/out";
   R.Selected = 4;
   R.Entries = {Entry("a.txt", esIntact, 10), Entry("b\x1B[2J.txt", esDamaged, 7, "CRC-32 mismatch"),
-               Entry("c.txt", esFailed, 0, "Cannot create file"), Entry("d.txt", esSkipped, 0, "no password")};
+               Entry("c.txt", esFailed, 0, "Cannot create file"),
+               Entry("d.txt", esSkipped, 0, "no password")};
   const std::vector<std::string> Lines = SummaryLines(R);
   std::string All;
   for (const std::string& L : Lines) All += L + "\n";

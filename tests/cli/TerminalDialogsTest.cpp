@@ -17,12 +17,12 @@ TEST(ButtonForAnswer, KeysAndCaptions) {
   } const Cases[] = {
       {"y", &Overwrite, true, mbYes},
       {"n", &Overwrite, true, mbNo},
-      {"N", &Overwrite, true, mbNoToAll},    // keys count case: "N" is not "n"
+      {"N", &Overwrite, true, mbNoToAll},  // keys count case: "N" is not "n"
       {"A", &Overwrite, true, mbYesToAll},
-      {" yes ", &Overwrite, true, mbYes},    // a caption, blanks ignored
+      {" yes ", &Overwrite, true, mbYes},  // a caption, blanks ignored
       {"no to all", &Overwrite, true, mbNoToAll},
       {"YES TO ALL", &Overwrite, true, mbYesToAll},
-      {"a", &Overwrite, false, mbYes},       // Abort's key, not offered here
+      {"a", &Overwrite, false, mbYes},  // Abort's key, not offered here
       {"a", &Failure, true, mbAbort},
       {"r", &Failure, true, mbRetry},
       {"Ignore", &Failure, true, mbIgnore},
@@ -41,10 +41,12 @@ TEST(ButtonForAnswer, KeysAndCaptions) {
 
 // Every button of a dialog needs a key of its own.
 TEST(ButtonKey, DistinctWithinEachDialog) {
-  const TMsgDlgButtons Dialogs[] = {{mbYes, mbNo, mbNoToAll, mbYesToAll}, {mbAbort, mbRetry, mbIgnore}, {mbOK, mbCancel}};
+  const TMsgDlgButtons Dialogs[] = {
+      {mbYes, mbNo, mbNoToAll, mbYesToAll}, {mbAbort, mbRetry, mbIgnore}, {mbOK, mbCancel}};
   for (const TMsgDlgButtons& Buttons : Dialogs)
     for (size_t I = 0; I < Buttons.size(); ++I)
-      for (size_t J = I + 1; J < Buttons.size(); ++J) EXPECT_STRNE(ButtonKey(Buttons[I]), ButtonKey(Buttons[J]));
+      for (size_t J = I + 1; J < Buttons.size(); ++J)
+        EXPECT_STRNE(ButtonKey(Buttons[I]), ButtonKey(Buttons[J]));
 }
 
 }  // namespace
