@@ -94,6 +94,20 @@ TEST_F(CliTerminal, CtrlCWhileDataIsWrittenRemovesThePartialFile) {
   }
 }
 
+TEST_F(CliTerminal, CtrlCWhileTheDirectoryIsRebuiltExitsAtOnce) {
+  // Two sparse GiB without a single header: the rebuild scans them all
+  // (about a second) and no event fires meanwhile.
+  const std::string Archive = Temp / "nothing.zip";
+  std::filesystem::resize_file(Temp.WriteFile("nothing.zip", ""), 2ull << 30);
+
+  TPtyCli Cli({"-o", Out(), Archive}, Temp.Path());
+  ASSERT_TRUE(Cli.WaitFor("Opening file:")) << Cli.Output();
+  Cli.Interrupt();
+  EXPECT_EQ(Cli.Wait(), 130) << Cli.Output();  // a finished scan would give 2
+  EXPECT_TRUE(Contains(Cli.Output(), "salvor-cli: interrupted")) << Cli.Output();
+  EXPECT_FALSE(std::filesystem::exists(Out())) << "nothing is written before the run";
+}
+
 TEST_F(CliTerminal, OverwriteAskIsAnsweredOnTheTerminal) {
   ZipBuilder B;
   B.Add("a.txt", "new a");
