@@ -204,8 +204,8 @@ int main(int argc, char** argv) {
 
   const TWorkload W = MakeWorkload(SizeMiB);
   const double MB = static_cast<double>(W.UncompressedSize) / 1e6;
-  std::printf("entry: %.1f MB plain, %.1f MB deflated (%s)\n", MB, static_cast<double>(W.CompressedSize) / 1e6,
-              W.Archive.c_str());
+  std::printf("entry: %.1f MB plain, %.1f MB deflated (%s)\n", MB,
+              static_cast<double>(W.CompressedSize) / 1e6, W.Archive.c_str());
   // Warm the page cache.
   std::system(("cat '" + W.Archive + "' > /dev/null").c_str());
 
@@ -231,8 +231,8 @@ int main(int argc, char** argv) {
         "  o=d.decompress(b);c=zlib.crc32(o,c);n+=len(o)\n"
         "o=d.flush();c=zlib.crc32(o,c);n+=len(o)\n"
         "print(time.perf_counter()-t)\n";
-    const std::string Cmd = "python3 -c \"$SALVOR_BENCH_PY\" '" + W.Archive + "' " + std::to_string(W.DataOffset) +
-                            " " + std::to_string(W.CompressedSize);
+    const std::string Cmd = "python3 -c \"$SALVOR_BENCH_PY\" '" + W.Archive + "' " +
+                            std::to_string(W.DataOffset) + " " + std::to_string(W.CompressedSize);
     setenv("SALVOR_BENCH_PY", Script.c_str(), 1);
     const double Py = Best(Runs, [&] {
       std::unique_ptr<std::FILE, int (*)(std::FILE*)> P(popen(Cmd.c_str(), "r"), pclose);
@@ -240,8 +240,8 @@ int main(int argc, char** argv) {
       if (P && std::fscanf(P.get(), "%lf", &S) != 1) S = 1e100;
       return S;
     });
-    std::printf("%-34s %8.1f MB/s  (%.3f s)  salvor/python = %.2f\n", "python3 zlib (inflate + crc32)", MB / Py,
-                Py, Py / Ours);
+    std::printf("%-34s %8.1f MB/s  (%.3f s)  salvor/python = %.2f\n", "python3 zlib (inflate + crc32)",
+                MB / Py, Py, Py / Ours);
   } else {
     std::printf("python3 not found\n");
   }
@@ -250,8 +250,8 @@ int main(int argc, char** argv) {
     const double Unzip = Best(Runs, [&] {
       return Seconds([&] { std::system(("unzip -p '" + W.Archive + "' big.bin > /dev/null").c_str()); });
     });
-    std::printf("%-34s %8.1f MB/s  (%.3f s)  salvor/unzip = %.2f\n", "unzip -p > /dev/null", MB / Unzip, Unzip,
-                Unzip / Ours);
+    std::printf("%-34s %8.1f MB/s  (%.3f s)  salvor/unzip = %.2f\n", "unzip -p > /dev/null", MB / Unzip,
+                Unzip, Unzip / Ours);
   } else {
     std::printf("unzip not found\n");
   }

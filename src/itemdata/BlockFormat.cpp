@@ -57,11 +57,11 @@ bool TCVItemReader::ReadBlockFormat() {
     // Lengths come from the archive: none may size a buffer beyond what a
     // block can hold.
     if (Expected < 0 || Expected > MaxBlockSize)
-      return Fail(Format("invalid block header: block %d of %d declares %d plain bytes", Block + 1, BlockCount,
-                         Expected));
+      return Fail(Format("invalid block header: block %d of %d declares %d plain bytes", Block + 1,
+                         BlockCount, Expected));
     if (Length > MaxBlockSize)
-      return Fail(Format("invalid block header: block %d of %d declares %d stored bytes", Block + 1, BlockCount,
-                         Length));
+      return Fail(Format("invalid block header: block %d of %d declares %d stored bytes", Block + 1,
+                         BlockCount, Length));
 
     // Read in pieces, so the buffer holds no more than the bytes present.
     Input.clear();
@@ -122,7 +122,8 @@ bool TCVItemReader::InflateBlock(uint8_t Algorithm, const uint8_t* Input, int64_
     }
     if (static_cast<int64_t>(Output.size()) >= Limit) {
       Output.resize(static_cast<size_t>(ExpectedLength));
-      return Fail(Format("block longer than its declared %d bytes at compressed offset %d", ExpectedLength, At));
+      return Fail(
+          Format("block longer than its declared %d bytes at compressed offset %d", ExpectedLength, At));
     }
     Output.resize(static_cast<size_t>(std::min<int64_t>(Limit, 2 * static_cast<int64_t>(Output.size()))));
   }

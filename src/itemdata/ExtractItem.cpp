@@ -24,7 +24,8 @@ void TCVBaseArchiver::ExtractItemToStream(int32_t Index, TStream& Dest) {
   DoOnDamagedFile(Item.FileName, Reason);
 }
 
-bool TCVBaseArchiver::ReadItemData(TStream& Source, TStream& Dest, const TDirItem& Item, std::string* DamageReason) {
+bool TCVBaseArchiver::ReadItemData(TStream& Source, TStream& Dest, const TDirItem& Item,
+                                   std::string* DamageReason) {
   TCVItemReader Reader(*this, Source, Dest, Item);
   bool Result = Reader.Run();
   if (DamageReason != nullptr) *DamageReason = Reader.DamageReason();

@@ -106,14 +106,15 @@ bool TCVItemReader::ReadStoredOrDeflated() {
   if (FItem.Method == 8) {
     FInflater = std::make_unique<TInflater>(TInflater::RawDeflate);
     if (!FInflater->Ready()) return Fail("inflate error: the inflate stream could not be started");
-    // The original estimate multiplied 32-bit values and could wrap; here it
-    // is 64-bit, and capped so that a lying size ratio cannot ask for
-    // gigabytes. A full buffer is written out and reused.
+    // The output buffer is sized from the entry's size ratio, in 64 bits (a
+    // 32-bit product of these sizes wraps) and capped, so that a lying ratio
+    // cannot ask for gigabytes. A full buffer is written out and reused.
     uint64_t Ratio = FCompressedSize > 0 && FUncompressedSize > 0
                          ? static_cast<uint64_t>(FUncompressedSize) / static_cast<uint64_t>(FCompressedSize)
                          : 0;
     Ratio = std::min<uint64_t>(Ratio, MaxOutputBuffer);
-    uint64_t Estimate = (static_cast<uint64_t>(FirstChunk + FirstChunk / 2 + 12 + 255) * (Ratio + 1)) & ~uint64_t{0xFF};
+    uint64_t Estimate =
+        (static_cast<uint64_t>(FirstChunk + FirstChunk / 2 + 12 + 255) * (Ratio + 1)) & ~uint64_t{0xFF};
     FOutputSize = static_cast<int64_t>(std::min<uint64_t>(Estimate, MaxOutputBuffer));
     FOutput = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(FOutputSize));
   }
@@ -174,8 +175,8 @@ bool TCVItemReader::FireProgress() {
   long double Done = FArchiver.FFileBytesDone;
   long double Total = FArchiver.FFileBytesTotal;
   long double Selected = FArchiver.FSelectedFileCount > 0 ? FArchiver.FSelectedFileCount : 1;
-  FArchiver.DoOnFileProgress(FItem.FileName, static_cast<double>(Done / Total * 100), FItem.Operation, ppProcess,
-                             FArchiver.FCancelRequested);
+  FArchiver.DoOnFileProgress(FItem.FileName, static_cast<double>(Done / Total * 100), FItem.Operation,
+                             ppProcess, FArchiver.FCancelRequested);
   if (FArchiver.FCancelRequested) return false;
   FArchiver.DoOnOverallProgress(
       static_cast<double>((Done / Total + FArchiver.FProcessedFileCount) / Selected * 100), FItem.Operation,

@@ -27,7 +27,8 @@ bool TCVItemReader::RunPasswordLoop() {
 
 bool TCVItemReader::TryPassword(int64_t HeaderPos, const std::string& Password) {
   FSource->SetPosition(HeaderPos);
-  if (CheckEncryptionHeader(*FSource, Password, FKeys, FLocal.Crc32, FLocal.ModTime, FLocal.Flags)) return true;
+  if (CheckEncryptionHeader(*FSource, Password, FKeys, FLocal.Crc32, FLocal.ModTime, FLocal.Flags))
+    return true;
   if (IsAscii(Password) || !IsValidUtf8(Password)) return false;
   // Archives made on Windows encrypt with the bytes of its OEM or ANSI code
   // page; the text typed here is UTF-8. These tries are part of the same
@@ -36,7 +37,8 @@ bool TCVItemReader::TryPassword(int64_t HeaderPos, const std::string& Password) 
   for (size_t I = 0; I < std::size(Forms); ++I) {
     if (Forms[I] == Password || (I > 0 && Forms[I] == Forms[0])) continue;
     FSource->SetPosition(HeaderPos);
-    if (CheckEncryptionHeader(*FSource, Forms[I], FKeys, FLocal.Crc32, FLocal.ModTime, FLocal.Flags)) return true;
+    if (CheckEncryptionHeader(*FSource, Forms[I], FKeys, FLocal.Crc32, FLocal.ModTime, FLocal.Flags))
+      return true;
   }
   return false;
 }

@@ -63,6 +63,12 @@ class TPendingOutput {
   bool FKept = false;
 };
 
+// Folders carry the folder bit; tools that leave the attributes empty still
+// end a folder's name with "/", and such an entry has no file to write.
+bool IsFolderEntry(const TDirItem& Item) {
+  return (Item.ExternalAttr & faDirectory) != 0 || (!Item.FileName.empty() && Item.FileName.back() == '/');
+}
+
 }  // namespace
 
 bool TCVBaseArchiver::IsArchiveFile(const std::string& Name) const {
@@ -76,6 +82,7 @@ void TCVBaseArchiver::ExtractOneFile(int32_t Index, const std::string& Name, con
   // Copies: handlers run before the item is needed again.
   const TDirItem& Item = Items->ItemPtr(Index);
   const uint32_t StoredAttr = Item.ExternalAttr;
+  const bool Folder = IsFolderEntry(Item);
   const uint32_t Stamp = (static_cast<uint32_t>(Item.ModDate) << 16) | Item.ModTime;
   const std::string Comment = Item.Comment;
 
@@ -102,7 +109,7 @@ void TCVBaseArchiver::ExtractOneFile(int32_t Index, const std::string& Name, con
     }
     if (!Made) throw ECVException(20, {Dir}, this);
   }
-  if (StoredAttr & faDirectory) return;
+  if (Folder) return;
 
   std::string Target = BaseFolder + OutName;
   if (FileExists(Target)) {
@@ -163,7 +170,7 @@ void TCVBaseArchiver::ExtractOneFile(int32_t Index, const std::string& Name, con
 void TCVBaseArchiver::TestOneItem(int32_t Index, const std::string& /*Name*/) {
   const TCVDirArray* Items = DirectoryItems();
   if (Items == nullptr || Index < 0 || Index >= Items->Count()) throw ECVException(16, this);
-  if (Items->ItemPtr(Index).ExternalAttr & faDirectory) return;
+  if (IsFolderEntry(Items->ItemPtr(Index))) return;
   // Nothing is written: no temporary file, nothing to create or to fail.
   TNullStream Discard;
   ExtractItemToStream(Index, Discard);

@@ -91,17 +91,17 @@ struct TReaderEvent {
 class TReaderRecorder {
  public:
   explicit TReaderRecorder(TReaderArchiver& A) {
-    A.SetOnFileProgress([this](TCVBaseArchiver&, const std::string& Name, double Progress, TCVProcessOperation,
-                               TCVProgressPhase Phase, bool& Cancel) {
+    A.SetOnFileProgress([this](TCVBaseArchiver&, const std::string& Name, double Progress,
+                               TCVProcessOperation, TCVProgressPhase Phase, bool& Cancel) {
       EXPECT_EQ(Phase, ppProcess);
       Events.push_back({TReaderEvent::evFile, Name, Progress, {}});
       if (CancelAtFileEvent == static_cast<int>(Count(TReaderEvent::evFile))) Cancel = true;
     });
-    A.SetOnOverallProgress([this](TCVBaseArchiver&, double Progress, TCVProcessOperation, TCVProgressPhase Phase,
-                                  bool&) {
-      EXPECT_EQ(Phase, ppProcess);
-      Events.push_back({TReaderEvent::evOverall, {}, Progress, {}});
-    });
+    A.SetOnOverallProgress(
+        [this](TCVBaseArchiver&, double Progress, TCVProcessOperation, TCVProgressPhase Phase, bool&) {
+          EXPECT_EQ(Phase, ppProcess);
+          Events.push_back({TReaderEvent::evOverall, {}, Progress, {}});
+        });
     A.SetOnDamagedFile([this](TCVBaseArchiver&, const std::string& Name, const std::string& Reason) {
       Events.push_back({TReaderEvent::evDamaged, Name, 0, Reason});
     });

@@ -81,12 +81,14 @@ TEST(VolumeReader, AMissingOrRefusedNextVolumeEndsTheEntryLikeDataCutShort) {
       TMemoryStream Dest;
       EXPECT_EQ(RaisedNativeError([&] { A.ExtractItemToStream(1, Dest); }), Keep ? -1 : 8);
       // What the first volume held of the entry is kept.
-      const size_t OnFirst = static_cast<size_t>(Set.B.Layout().VolumeSizes[0] - Set.B.Layout().Entries[1].Data);
+      const size_t OnFirst =
+          static_cast<size_t>(Set.B.Layout().VolumeSizes[0] - Set.B.Layout().Entries[1].Data);
       EXPECT_TRUE(Dest.Bytes() == TBytes(Set.Data.begin(), Set.Data.begin() + OnFirst)) << Dest.Size();
       if (Keep) {
         EXPECT_EQ(R.DamageReasons(),
-                  std::vector<std::string>{Format("data cut short at compressed offset %d of %d (volume 2 not available)",
-                                                  OnFirst, Set.Data.size())});
+                  std::vector<std::string>{
+                      Format("data cut short at compressed offset %d of %d (volume 2 not available)", OnFirst,
+                             Set.Data.size())});
       }
     }
   }
@@ -131,7 +133,8 @@ struct TInfoZipSplitSet {
   TInfoZipSplitSet() {
     Folder.WriteFile("noise.bin", std::string(Noise.begin(), Noise.end()));
     Folder.WriteFile("mixed.bin", std::string(Text.begin(), Text.end()));
-    Status = RunCommand("cd " + ShellQuote(Folder.Path()) + " && zip -q -X -s 64k set.zip noise.bin mixed.bin");
+    Status =
+        RunCommand("cd " + ShellQuote(Folder.Path()) + " && zip -q -X -s 64k set.zip noise.bin mixed.bin");
   }
   void Open(TReaderArchiver& A) {
     A.SetFileName(Folder / "set.zip");

@@ -76,6 +76,22 @@ TEST_F(ExtractTest, EntriesInDirectoryOrderWithTheirEvents) {
   EXPECT_EQ(Z.FileCount(), 3);
 }
 
+TEST_F(ExtractTest, FolderEntriesWithoutTheFolderBit) {
+  ZipBuilder B;
+  B.Add("META-INF/").ExternalAttr(0);
+  B.Add("META-INF/a.txt", "a").ExternalAttr(0);
+  Open(B);
+  for (TCVProcessOperation Operation : {poExtract, poTest}) {
+    SCOPED_TRACE(int(Operation));
+    Log.clear();
+    Z.SelectItems("*.*", 0x28BF, std::string());
+    Z.ProcessSelectedItems(Operation);
+    EXPECT_TRUE(LogOf("failure").empty()) << testing::PrintToString(Log);
+    EXPECT_EQ(Z.ProcessedFileCount(), 2);
+  }
+  EXPECT_EQ(Tree(Out), (Lines{"META-INF/", "META-INF/a.txt"}));
+}
+
 TEST_F(ExtractTest, MaskSelectsAndConfirmPassesOver) {
   ZipBuilder B;
   B.Add("a.txt", "a");
