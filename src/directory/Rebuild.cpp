@@ -132,4 +132,5 @@ void TCVDirManager::RebuildDirectory() {
     DirItems.SetCount(Index + 1);
     DirItems.SetItem(Index, Item);
   }
+  Rebuilt = true;
 }
