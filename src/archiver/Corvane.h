@@ -10,9 +10,13 @@
 #include "itemdata/VolumeNumberInfo.h"
 #include "platform/Component.h"
 #include "platform/Stream.h"
+#include "selection/ArchiveItem.h"
 
 class TCVBaseArchiver;
+class TCVDirArray;
 class TCVDirManager;
+class TCVItemReader;
+struct TDirItem;
 
 // Events. Sender is always the component; in/out answers are references.
 // A handler counts as set when the function is not empty. Names handed to
@@ -270,16 +274,56 @@ class TCVBaseArchiver : public TComponent {
   // Open batch updates; nothing in this system raises it above 0.
   int32_t UpdateLevel() const { return FUpdateLevel; }
 
-  // --- Search and extraction ---
+  // --- Search and selection (an open archive is expected) ---
 
-  // The number of directory entries that are not folders. ECVException code
-  // 13 without an open archive.
+  // Prepares the search in F and finds the first entry whose name matches
+  // FileMask and whose attributes pass SearchAttr: hidden, system, volume and
+  // folder entries only when SearchAttr holds their bit. Without
+  // Options().Recurse only entries in the mask's own folder (compared with
+  // case) are found; names match ignoring case. False when none matches.
+  bool FindFirst(const std::string& FileMask, TCVArchiveItem& F, int32_t SearchAttr,
+                 const std::string& ExclusionMask);
+  // The next match after the one in F. False when there is none; F is then
+  // unchanged except that its ItemIndex moved one step.
+  bool FindNext(TCVArchiveItem& F);
+  // Marks exactly the entries FindFirst / FindNext find.
+  void SelectItems(const std::string& FileMask, int32_t SearchAttr, const std::string& ExclusionMask);
+  // Entries that are not folders. Raises ECVException code 13 when no archive
+  // is open. Options().Recurse is kept.
   int32_t FileCount();
-  // Extracts the entries whose names match FileMask and whose attributes pass
-  // SearchAttr into BaseDir. ECVException code 13 without an open archive, 26
-  // inside a batch update; failures of single entries go to
-  // OnProcessFileFailure.
+
+  // --- Extraction ---
+
+  // Extracts the entries that match into BaseDir (the current folder when
+  // empty). Raises ECVException code 13 without an open archive and 26 inside
+  // a batch update; a failing entry goes to OnProcessFileFailure and the run
+  // goes on; only exhausted memory (or an exception from a handler) ends it.
+  // Entry names, also as OnExtractFile leaves them, are confined below
+  // BaseDir (drive and network prefixes, empty, "." and ".." components
+  // dropped; code 19 when nothing is left). A DestFileName that an
+  // OnConfirmOverwrite handler returns is the application's own choice and is
+  // used as given. An existing file is only ever replaced by kept output.
   void ExtractFiles(const std::string& FileMask, int32_t SearchAttr, const std::string& ExclusionMask);
+
+  // Run state: reset by every run, kept afterwards.
+  bool CancelRequested() const { return FCancelRequested; }
+  int32_t ProcessedFileCount() const { return FProcessedFileCount; }
+  int32_t SelectedFileCount() const { return FSelectedFileCount; }
+
+  // --- Reading entry data ---
+
+  // Writes the plain data of directory item Index to Dest: makes its volume
+  // the archive stream, reads, decrypts and inflates the data in chunks of
+  // 1 MiB with progress events, and compares the size and the CRC-32 with
+  // the item. Dest receives the plain bytes in order, and after a failure
+  // every byte decoded before it.
+  // Raises ECVException 16 for an index outside the directory; 8 when the
+  // data fails a check, unless CancelRequested, SkipFileRequested or
+  // ExtractCorruptedFiles excuses it (an entry kept that way fires
+  // OnDamagedFile with the reason); 55 for Deflate64; 45 when the entry's
+  // volume cannot be had; 46 when Dest takes fewer bytes than offered, never
+  // excused. Stream errors pass through.
+  void ExtractItemToStream(int32_t Index, TStream& Dest);
 
  protected:
   // Published by TCorvane; read only when entries are written.
@@ -341,12 +385,33 @@ class TCVBaseArchiver : public TComponent {
   // Writes the changes of an ended batch update. Nothing here opens one.
   void CommitUpdate();
 
+  // The processing loop: walks the marked entries in directory order under
+  // GlobalLock() and runs Operation on each (poExtract, poTest; poDelete and
+  // poUpdate on the in-memory directory).
+  void ProcessSelectedItems(TCVProcessOperation Operation);
+  // Writes entry Index below BaseFolder (with a trailing separator). Name is
+  // the entry's name as handlers see it.
+  void ExtractOneFile(int32_t Index, const std::string& Name, const std::string& BaseFolder);
+  // Reads entry Index into a stream that discards it. Nothing is written, so
+  // TempDir is not used and no file can fail to be created.
+  void TestOneItem(int32_t Index, const std::string& Name);
+
   // Rewrites FileName, the archive's name on entry, into the name of volume
   // VolumeIndex (from 0; -1 is the last volume), spelled as this component
   // writes it (.Z01, .ZIP); FindVolumeFile finds it on disk in any case. With
   // CheckExists in smSpanning, the other scheme's name is taken when only that
   // file exists.
   void MakeVolumeFileName(std::string& FileName, int32_t VolumeIndex, bool CheckExists);
+
+  // Reads the entry whose local header is at Source's position into Dest.
+  // True when the data was read and written whole and both the size and the
+  // CRC-32 match Item; false otherwise, also when the entry was skipped,
+  // refused or cancelled before its last chunk. DamageReason, when given,
+  // gets why (empty for a skip or a cancel). Raises only codes 55, 45 (the
+  // entry's own volume), 46 and the streams' errors.
+  bool ReadItemData(TStream& Source, TStream& Dest, const TDirItem& Item, std::string* DamageReason = nullptr);
+  // The volume holding Item's local header, and the archive's last volume.
+  TCVVolumeNumberInfo ItemVolume(const TDirItem& Item) const;
 
   // --- Shared state ---
 
@@ -374,6 +439,9 @@ class TCVBaseArchiver : public TComponent {
   long double FFileBytesTotal = 0;
 
  private:
+  // The entry reader shares the run state, the password and the volumes.
+  friend class TCVItemReader;
+
   TCVOptions FOptions;
   TCVCompressionLevel FCompressionLevel = clFastest;
   uint8_t FCompressionMode = 1;
@@ -413,6 +481,17 @@ class TCVBaseArchiver : public TComponent {
   TCVOnStoreFileEvent FOnStoreFile;
   TCVOnExtractFileEvent FOnExtractFile;
   TCVDamagedFileEvent FOnDamagedFile;
+
+  // Search internals.
+  TCVDirArray* DirectoryItems() const;
+  bool EntryMatches(const TDirItem& Item, const TInternalSearchRec& Rec) const;
+  bool SearchStep(TCVArchiveItem& F) const;
+  // poDelete on the in-memory directory; true when entry Index was removed.
+  bool DeleteItemInRun(int32_t Index);
+  // poUpdate: takes the disk file's name, time and attributes into entry Index.
+  void UpdateItemInRun(int32_t Index, const std::string& Name, const std::string& BaseFolder);
+  // Name is the archive file (or its current volume) on disk.
+  bool IsArchiveFile(const std::string& Name) const;
 };
 
 // The component windows place: deflate for new entries, no ZIP64 records

@@ -25,6 +25,7 @@ void TCVDirManager::LoadDirectory() {
   ResetDirectory();
   DataStart = 0;
   IsZip64 = false;
+  Rebuilt = false;
   FFirstHeaderFound = false;
   FDirectoryShift = 0;
 

@@ -162,6 +162,9 @@ class TCVDirManager {
   int64_t DataStart = 0;
   // The loaded archive has a ZIP64 locator before its end record.
   bool IsZip64 = false;
+  // The last load rebuilt DirItems from the local headers instead of reading
+  // a stored directory.
+  bool Rebuilt = false;
 
  private:
   enum TStoredLoad : uint8_t { slLoaded = 0, slUnreadable = 1 };

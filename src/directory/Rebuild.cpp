@@ -133,4 +133,5 @@ void TCVDirManager::RebuildDirectory() {
     DirItems.SetCount(Index + 1);
     DirItems.SetItem(Index, Item);
   }
+  Rebuilt = true;
 }

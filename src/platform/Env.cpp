@@ -53,10 +53,7 @@ class TPosixFileSystem : public IFileSystem {
 std::string NearestExisting(const std::string& Path, struct stat& St) {
   std::string P = ExcludeTrailingPathDelimiter(ExpandFileName(Path.empty() ? "." : Path));
   while (!P.empty() && stat(P.c_str(), &St) != 0) P = ExcludeTrailingPathDelimiter(ExtractFilePath(P));
-  if (P.empty()) {
-    P = "/";
-    if (stat(P.c_str(), &St) != 0) return std::string();
-  }
+  if (P.empty()) return stat("/", &St) == 0 ? std::string(1, PathDelim) : std::string();
   return P;
 }
 

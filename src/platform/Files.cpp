@@ -49,6 +49,12 @@ bool FileExists(const std::string& Name) { return StatIs(Name, S_IFREG); }
 
 bool DirectoryExists(const std::string& Name) { return StatIs(Name, S_IFDIR); }
 
+bool SameFile(const std::string& A, const std::string& B) {
+  struct stat SA, SB;
+  return stat(A.c_str(), &SA) == 0 && stat(B.c_str(), &SB) == 0 && SA.st_dev == SB.st_dev &&
+         SA.st_ino == SB.st_ino;
+}
+
 bool ForceDirectories(const std::string& Dir) {
   std::string D = ExcludeTrailingPathDelimiter(Dir);
   if (D.empty()) return Dir == "/";

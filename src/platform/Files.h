@@ -21,6 +21,8 @@ bool DirectoryExists(const std::string& Name);
 // Creates Dir with every missing parent (0777 under the umask); true when it
 // is a folder afterwards.
 bool ForceDirectories(const std::string& Dir);
+// A and B name the same existing file (links followed; hard links count).
+bool SameFile(const std::string& A, const std::string& B);
 // Removes a file (never a folder); true when it was removed.
 bool DeleteFile(const std::string& Name);
 // Replaces NewName by OldName atomically (rename(2)).
